@@ -1,0 +1,64 @@
+#include "sensortable.h"
+
+namespace kestrin {
+
+namespace {
+bool inRange(qint16 slot) { return slot >= 0 && slot < SensorTable::SlotCount; }
+} // namespace
+
+SensorTable::SensorTable() = default;
+
+const std::array<const char *, 13> &SensorTable::romIds()
+{
+    static const std::array<const char *, 13> ids = {
+        "9C000000B4A89828", "06000000A4EC7428", "B900000027CA8F28", "E6000000B4E6AC28",
+        "6E00000027CD1E28", "40000000B491CF28", "A1000000180B0528", "47000000A4F3AD28",
+        "88000000B4A59328", "EC00000027A23328", "EE000000B4913B28", "A1000000A4D34C28",
+        "92000000A4F27928",
+    };
+    return ids;
+}
+
+QString SensorTable::builtInHost()
+{
+    return QStringLiteral(KESTRIN_GATEWAY_HOST);
+}
+
+QString SensorTable::urlFor(const QString &host, const QString &romId)
+{
+    // Braces as lower-case escapes and a plain comma: gateway firmware may
+    // compare the query text literally, so these bytes go out unchanged.
+    return QStringLiteral("http://") + host + QStringLiteral("/1Wire/ReadDS18B20.html?DS18B20Request=%7b")
+        + romId + QStringLiteral(",12%7d");
+}
+
+void SensorTable::fill(const QString &host)
+{
+    const auto &ids = romIds();
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        m_urls[i] = urlFor(host, QString::fromLatin1(ids[i]));
+}
+
+std::optional<QString> SensorTable::url(qint16 slot) const
+{
+    if (!inRange(slot))
+        return std::nullopt;
+    return m_urls[static_cast<std::size_t>(slot)];
+}
+
+std::optional<float> SensorTable::reading(qint16 slot) const
+{
+    if (!inRange(slot))
+        return std::nullopt;
+    return m_readings[static_cast<std::size_t>(slot)];
+}
+
+bool SensorTable::setReading(qint16 slot, float value)
+{
+    if (!inRange(slot))
+        return false;
+    m_readings[static_cast<std::size_t>(slot)] = value;
+    return true;
+}
+
+} // namespace kestrin
