@@ -1,0 +1,136 @@
+#include "webbrowser.h"
+
+#include <QPlainTextEdit>
+#include <QStringList>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace kestrin {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Our own page for a load that failed: it names the address and the reason
+// and holds no form fields, so element lookups on it find nothing.
+HtmlDocument errorPage(const QString &url, const QString &reason)
+{
+    const QString html = u"<!DOCTYPE html><html><head><meta charset=\"utf-8\">"
+                         "<title>Page not available</title></head><body>"
+                         "<h1>Page not available</h1><p>The page "_s
+        + url.toHtmlEscaped() + u" could not be loaded.</p><p>"_s + reason.toHtmlEscaped()
+        + u"</p></body></html>"_s;
+    return HtmlDocument::parse(html.toUtf8(), "text/html; charset=utf-8");
+}
+
+} // namespace
+
+WebBrowser::WebBrowser(QWidget *parent, Options options)
+    : QWidget(parent), m_options(options)
+{
+    m_loader = new PageLoader(this, PageLoader::Options{options.timeoutMs, options.maxBodyBytes, options.maxRedirects});
+    connect(m_loader, &PageLoader::finished, this, &WebBrowser::onLoaderFinished);
+
+    m_failHold = new QTimer(this);
+    m_failHold->setSingleShot(true);
+    m_failHold->setTimerType(Qt::PreciseTimer);
+    connect(m_failHold, &QTimer::timeout, this, &WebBrowser::completeFailedLoad);
+
+    // A plain-text view: nothing from the page reaches a rich-text engine
+    // that could fetch images or style sheets.
+    m_view = new QPlainTextEdit(this);
+    m_view->setObjectName(QStringLiteral("pageView"));
+    m_view->setReadOnly(true);
+    m_view->setUndoRedoEnabled(false);
+    m_view->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+}
+
+WebBrowser::~WebBrowser() = default;
+
+void WebBrowser::Navigate(const QString &url)
+{
+    ++m_generation;
+    m_failHold->stop();
+    m_pendingError.reset();
+    m_url = url;
+    m_navigateClock.start();
+    setReadyState(1);
+    m_loader->start(url.toUtf8());
+}
+
+QString WebBrowser::displayedText() const
+{
+    return m_view->toPlainText();
+}
+
+void WebBrowser::onLoaderFinished(const PageLoader::Result &result)
+{
+    if (result.ok) {
+        complete(HtmlDocument::parse(result.body, result.contentType));
+        return;
+    }
+    m_pendingError = std::make_unique<HtmlDocument>(errorPage(m_url, result.error));
+    const qint64 remaining = m_options.minFailedLoadMs - m_navigateClock.elapsed();
+    if (remaining > 0)
+        m_failHold->start(int(remaining));
+    else
+        completeFailedLoad();
+}
+
+void WebBrowser::completeFailedLoad()
+{
+    if (!m_pendingError)
+        return;
+    // Timers may run a little early; never complete before the minimum.
+    const qint64 remaining = m_options.minFailedLoadMs - m_navigateClock.elapsed();
+    if (remaining > 0) {
+        m_failHold->start(int(remaining));
+        return;
+    }
+    HtmlDocument page = std::move(*m_pendingError);
+    m_pendingError.reset();
+    complete(std::move(page));
+}
+
+void WebBrowser::complete(HtmlDocument document)
+{
+    m_document = std::make_unique<HtmlDocument>(std::move(document));
+    render();
+    const quint64 generation = m_generation;
+    setReadyState(4);
+    // A handler of the state change may already have navigated elsewhere.
+    if (generation == m_generation)
+        Q_EMIT documentComplete();
+}
+
+void WebBrowser::setReadyState(int state)
+{
+    if (m_readyState == state)
+        return;
+    m_readyState = state;
+    Q_EMIT readyStateChanged(state);
+}
+
+void WebBrowser::render()
+{
+    QStringList parts;
+    const QString title = m_document->title();
+    if (!title.isEmpty())
+        parts << title << QString();
+    const QString text = m_document->text();
+    if (!text.isEmpty())
+        parts << text;
+    const QList<HtmlDocument::Field> fields = m_document->fields();
+    if (!fields.isEmpty()) {
+        parts << QString();
+        for (const HtmlDocument::Field &field : fields)
+            parts << field.label + u": "_s + field.value;
+    }
+    m_view->setPlainText(parts.join(u'\n'));
+}
+
+} // namespace kestrin

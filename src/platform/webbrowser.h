@@ -1,0 +1,76 @@
+#pragma once
+
+#include "htmldocument.h"
+#include "pageloader.h"
+
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <memory>
+
+class QPlainTextEdit;
+class QTimer;
+
+namespace kestrin {
+
+// Declared outside the class so it can serve as a defaulted constructor
+// argument.
+struct WebBrowserOptions
+{
+    int timeoutMs = 15000;
+    qint64 maxBodyBytes = 1048576;
+    int maxRedirects = 5;
+    // A failed load completes no sooner than this after Navigate, so a
+    // caller polling an unreachable host does not spin.
+    int minFailedLoadMs = 1000;
+};
+
+// The embedded browser view: loads one page at a time and shows a plain-text
+// rendering of it (title, text, form field values). It never runs scripts,
+// follows links or loads anything but the page navigated to.
+class WebBrowser : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(WebBrowser)
+
+public:
+    using Options = WebBrowserOptions;
+
+    explicit WebBrowser(QWidget *parent = nullptr, Options options = {});
+    ~WebBrowser() override;
+
+    // Starts loading `url`, sent byte for byte as its UTF-8 form.
+    void Navigate(const QString &url);
+    // 0 before the first Navigate, 1 while loading, 4 once the load completed
+    // (successfully or with our own error page).
+    int ReadyState() const { return m_readyState; }
+    // The last completed page, or nullptr before the first completed load.
+    const HtmlDocument *Document() const { return m_document.get(); }
+
+    // What the view currently shows.
+    QString displayedText() const;
+
+Q_SIGNALS:
+    void readyStateChanged(int state);
+    void documentComplete();
+
+private:
+    void onLoaderFinished(const PageLoader::Result &result);
+    void completeFailedLoad();
+    void complete(HtmlDocument document);
+    void setReadyState(int state);
+    void render();
+
+    Options m_options;
+    PageLoader *m_loader = nullptr;
+    QPlainTextEdit *m_view = nullptr;
+    QTimer *m_failHold = nullptr; // holds a failed load back to minFailedLoadMs
+    QElapsedTimer m_navigateClock;
+    QString m_url;
+    std::unique_ptr<HtmlDocument> m_document;
+    std::unique_ptr<HtmlDocument> m_pendingError;
+    quint64 m_generation = 0;
+    int m_readyState = 0;
+};
+
+} // namespace kestrin
