@@ -1,0 +1,171 @@
+#pragma once
+
+// How the parts meet, all on the one GUI thread:
+//
+// Start-up (Main) creates frmMain and calls Show(). The first Show() runs
+// Form_Load, which does not return while the program lives: it resets the
+// logging state and runs the PollingCycle. The cycle reads one sensor at a
+// time through brwWebBrowser and, while it waits for a page, runs the event
+// loop (PollingView::processEvents). Every other handler of this window (the
+// logging buttons, the menu and toolbar commands, the close sequence, the
+// About box) therefore runs inside that wait, never in the middle of a
+// record. A modal box opened by a handler holds the cycle until it closes;
+// the page being loaded finishes meanwhile.
+//
+// The record step runs at the end of every pass (endOfPass). It writes one
+// whole line to the log file through LogWriter, or none at all.
+//
+// However the window goes away (close box, File > Exit, a termination
+// signal), closeEvent runs Form_Unload, which saves the placement; the
+// cycle notices as soon as its wait returns and ends the program the way
+// "Stop Program" does: log file closed, process ended.
+
+#include "logwriter.h"
+#include "mainwindowservices.h"
+#include "openwindows.h"
+#include "pollingcycle.h"
+#include "pollingview.h"
+
+#include <QHash>
+#include <QMainWindow>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+
+namespace kestrin {
+
+class StatusBar;
+class ToolBar;
+class ToolbarIcons;
+
+class frmMain final : public QMainWindow, private PollingView
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(frmMain)
+
+public:
+    static constexpr int ClientWidthTwips = 15120;
+    static constexpr int ClientHeightTwips = 8172;
+
+    explicit frmMain(MainWindowServices services, QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // Shows the window; the first call loads it, which runs the polling cycle.
+    void Show();
+
+    // Logging state, as the record step and the buttons share it.
+    qint16 loggingFlag() const { return m_loggingFlag; }
+    qint64 recordCounter() const { return m_recordCounter; }
+
+    // The acquisition engine, so that a pass can be run on its own.
+    PollingCycle &cycle() { return m_cycle; }
+    OpenWindows &openWindows() { return m_openWindows; }
+    // True once the window has been unloaded.
+    bool isUnloaded() const { return m_unloaded; }
+    bool hasEnded() const { return m_ended; }
+
+    QAction *menuItem(const QString &name) const { return m_menuItems.value(name); }
+    QWidget *clientArea() const { return m_client; }
+    int twipsToPixelsX(int twips) const;
+    int twipsToPixelsY(int twips) const;
+
+    void Form_Load();
+    void Form_Unload(qint16 &cancel);
+
+    void btnFileWrite_Click();
+    void btnStop_Click();
+    void tbToolBar_ButtonClick(QAction *button);
+
+    void mnuFileNew_Click();
+    void mnuFileOpen_Click();
+    void mnuFileClose_Click();
+    void mnuFileSave_Click();
+    void mnuFileSaveAs_Click();
+    void mnuFileSaveAll_Click();
+    void mnuFileProperties_Click();
+    void mnuFilePageSetup_Click();
+    void mnuFilePrintPreview_Click();
+    void mnuFilePrint_Click();
+    void mnuFileSend_Click();
+    void mnuFileExit_Click();
+    void mnuEditUndo_Click();
+    void mnuEditCut_Click();
+    void mnuEditCopy_Click();
+    void mnuEditPaste_Click();
+    void mnuEditPasteSpecial_Click();
+    void mnuViewToolbar_Click();
+    void mnuViewStatusBar_Click();
+    void mnuViewRefresh_Click();
+    void mnuViewOptions_Click();
+    void mnuHelpContents_Click();
+    void mnuHelpSearchForHelpOn_Click();
+    void mnuHelpAbout_Click();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // PollingView
+    void setAddressText(const QString &text) override;
+    QString addressText() const override;
+    void appendAddressItem(const QString &text) override;
+    void navigate(const QString &url) override;
+    int readyState() const override;
+    std::optional<QString> temperatureValue() const override;
+    void showWindow() override;
+    void setSensorNumText(const QString &text) override;
+    void setTemperatureText(const QString &text) override;
+    void processEvents() override;
+    bool windowGone() const override;
+    void endAfterUnload() override;
+    void endOfPass(const SensorTable &table, qint16 sensorCount) override;
+
+    void createControls();
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    void setTabOrder();
+    void placeBars();
+
+    void placeholder(const QString &text);
+    void showHelp(quint32 command);
+    void endProgram();
+    QRect twipsRect(int left, int top, int width, int height) const;
+
+    MainWindowServices m_services;
+    PollingCycle m_cycle;
+    LogWriter m_log;
+    OpenWindows m_openWindows;
+    QHash<QString, QAction *> m_menuItems;
+    QList<QKeySequence> m_shortcuts;
+
+    qint16 m_loggingFlag = 0;
+    qint64 m_recordCounter = 1;
+    bool m_loaded = false;
+    bool m_unloaded = false;
+    bool m_ended = false;
+    bool m_writeFailing = false;
+
+    QWidget *m_client = nullptr;
+    ToolbarIcons *imlToolbarIcons = nullptr;
+    ToolBar *tbToolBar = nullptr;
+    QComboBox *cboAddress = nullptr;
+    WebBrowser *brwWebBrowser = nullptr;
+    QLabel *Label1 = nullptr;
+    QLineEdit *txtSensorNum = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *txtTemperature = nullptr;
+    QPushButton *btnFileWrite = nullptr;
+    QLineEdit *txtFileName = nullptr;
+    QLineEdit *txtRecNum = nullptr;
+    QLabel *Label3 = nullptr;
+    QPushButton *btnStop = nullptr;
+    StatusBar *sbStatusBar = nullptr;
+};
+
+} // namespace kestrin

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "webbrowser.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+namespace kestrin {
+
+class CommonDialog;
+class HelpViewer;
+class MessageBoxService;
+class Registry;
+class SettingsStore;
+class SystemServices;
+
+// The platform services the main window works through, handed in at
+// construction: the real ones from start-up, scripted ones from a test.
+struct MainWindowServices
+{
+    MessageBoxService &messageBox;
+    CommonDialog &commonDialog;
+    SettingsStore &settings;
+    HelpViewer &helpViewer;
+    Registry &registry;
+    SystemServices &system;
+    // Ends the process at once; the program's last act.
+    std::function<void()> endProcess;
+    // The local date and time, for records and the status bar.
+    std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
+    WebBrowser::Options browserOptions = {};
+    // The application's help file; this program ships none.
+    QString helpFile = {};
+};
+
+} // namespace kestrin
