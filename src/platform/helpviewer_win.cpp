@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+// windows.h maps the name to WinHelpA; ours is the interface's method.
+#undef WinHelp
+
 namespace kestrin {
 
 namespace {
