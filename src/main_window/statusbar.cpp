@@ -1,0 +1,143 @@
+#include "statusbar.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QTimer>
+
+#include <utility>
+
+namespace kestrin {
+
+namespace {
+constexpr int twipsPerInch = 1440;
+constexpr int designHeightTwips = 276;
+constexpr int panelMinimumTwips = 1440;
+constexpr int msecsPerMinute = 60 * 1000;
+} // namespace
+
+StatusBar::StatusBar(QWidget *parent)
+    : StatusBar(&QDateTime::currentDateTime, parent)
+{
+}
+
+StatusBar::StatusBar(Clock clock, QWidget *parent)
+    : QWidget(parent)
+    , m_clock(std::move(clock))
+{
+    init();
+}
+
+void StatusBar::init()
+{
+    setObjectName(QStringLiteral("sbStatusBar"));
+    setFocusPolicy(Qt::NoFocus);
+
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+
+    for (int i = 0; i < panelCount; ++i) {
+        auto *panel = new QLabel(this);
+        panel->setObjectName(QStringLiteral("sbStatusBar.panel%1").arg(i + 1));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        panel->setTextFormat(Qt::PlainText);
+        panel->setMinimumWidth(twipsToPixels(panelMinimumTwips));
+        // The first panel springs; the other two keep the width their text needs.
+        if (i == 0)
+            panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        else
+            panel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+        row->addWidget(panel, i == 0 ? 1 : 0);
+        m_panels[i] = panel;
+    }
+    m_panels[0]->setText(QStringLiteral("Status"));
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("sbStatusBar.clock"));
+    m_timer->setSingleShot(true);
+    m_timer->setTimerType(Qt::PreciseTimer);
+    connect(m_timer, &QTimer::timeout, this, &StatusBar::refresh);
+
+    refresh();
+}
+
+int StatusBar::twipsToPixels(int twips) const
+{
+    return (twips * logicalDpiX() + twipsPerInch / 2) / twipsPerInch;
+}
+
+bool StatusBar::setPanelText(int panel, const QString &text)
+{
+    if (panel < 1 || panel > panelCount)
+        return false;
+    m_panels[panel - 1]->setText(text);
+    return true;
+}
+
+QString StatusBar::panelText(int panel) const
+{
+    if (panel < 1 || panel > panelCount)
+        return QString();
+    return m_panels[panel - 1]->text();
+}
+
+void StatusBar::refresh()
+{
+    const QDateTime now = m_clock();
+    const QLocale locale;
+    m_panels[1]->setText(locale.toString(now.date(), dateFormat(locale)));
+    m_panels[2]->setText(locale.toString(now.time(), QLocale::ShortFormat));
+
+    // A wake-up that comes a little early shows the old minute once more and
+    // then waits only the few milliseconds that are left.
+    m_timer->start(msecsToNextMinute(now));
+}
+
+QString StatusBar::dateFormat(const QLocale &locale)
+{
+    return withFourDigitYear(locale.dateFormat(QLocale::ShortFormat));
+}
+
+QString StatusBar::withFourDigitYear(const QString &format)
+{
+    QString result;
+    result.reserve(format.size() + 2);
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        if (c == u'\'') {
+            quoted = !quoted;
+            result.append(c);
+        } else if (!quoted && c == u'y') {
+            while (i + 1 < format.size() && format.at(i + 1) == u'y')
+                ++i;
+            result.append(QStringLiteral("yyyy"));
+        } else {
+            result.append(c);
+        }
+    }
+    return result;
+}
+
+int StatusBar::msecsToNextMinute(const QDateTime &now)
+{
+    const QTime time = now.time();
+    if (!time.isValid())
+        return msecsPerMinute;
+    const int intoMinute = time.second() * 1000 + time.msec();
+    return qBound(1, msecsPerMinute - intoMinute, msecsPerMinute);
+}
+
+QSize StatusBar::sizeHint() const
+{
+    return QSize(QWidget::sizeHint().width(), twipsToPixels(designHeightTwips));
+}
+
+QSize StatusBar::minimumSizeHint() const
+{
+    return QSize(QWidget::minimumSizeHint().width(), twipsToPixels(designHeightTwips));
+}
+
+} // namespace kestrin
