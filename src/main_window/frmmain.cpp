@@ -49,7 +49,7 @@ struct MenuEntry
 frmMain::frmMain(MainWindowServices services, QWidget *parent)
     : QMainWindow(parent)
     , m_services(std::move(services))
-    , m_cycle(*this)
+    , m_cycle(*this, m_services.gatewayHost)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(appinfo::mainCaption());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sensortable.h"
 #include "webbrowser.h"
 
 #include <QDateTime>
@@ -31,6 +32,8 @@ struct MainWindowServices
     // The local date and time, for records and the status bar.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
     WebBrowser::Options browserOptions = {};
+    // The gateway every sensor URL names.
+    QString gatewayHost = SensorTable::builtInHost();
     // The application's help file; this program ships none.
     QString helpFile = {};
 };
