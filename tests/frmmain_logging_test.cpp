@@ -1,0 +1,307 @@
+// Start/Stop Logging, the record step and Stop Program in the real main
+// window, reading from the gateway simulator.
+
+#include "fakeservices.h"
+#include "frmmain.h"
+#include "gatewaysimulator.h"
+#include "statusbar.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace kestrin;
+using namespace kestrin::testing;
+
+namespace {
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QList<QByteArray> records(const QString &path)
+{
+    QList<QByteArray> lines = contents(path).split('\n');
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+// A record as the record step must write it: the stamp, 11 readings, CR LF.
+bool wholeRecord(const QByteArray &line, const QByteArray &stamp)
+{
+    return line.startsWith(QByteArray(stamp + ", ")) && line.endsWith('\r') && line.count(" , ") == 10;
+}
+
+} // namespace
+
+class FrmMainLoggingTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void recordsAppendAfterExistingContent_data();
+    void recordsAppendAfterExistingContent();
+    void cancelKeepsLoggingOff();
+    void counterKeepsCountingAcrossFiles();
+    void unopenableFileIsReportedNotFatal_data();
+    void unopenableFileIsReportedNotFatal();
+    void failedWriteLeavesWholeLinesAndRecovers();
+    void recordIncludesReadingsFromBeforeLoggingStarted();
+    void stopProgram_data();
+    void stopProgram();
+
+private:
+    std::unique_ptr<frmMain> makeWindow();
+    QPushButton *button(frmMain &w, const char *name)
+    {
+        return w.findChild<QPushButton *>(QString::fromLatin1(name));
+    }
+    QString text(frmMain &w, const char *name) { return w.findChild<QLineEdit *>(QString::fromLatin1(name))->text(); }
+
+    std::unique_ptr<sim::GatewaySimulator> m_sim;
+    std::unique_ptr<FakeServices> m_fakes;
+    QTemporaryDir m_dir;
+};
+
+void FrmMainLoggingTest::initTestCase()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    QVERIFY(m_dir.isValid());
+}
+
+void FrmMainLoggingTest::init()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    sim::SimulatorOptions options;
+    options.conversionMs = 0;
+    m_sim = std::make_unique<sim::GatewaySimulator>(options);
+    QVERIFY(m_sim->start());
+    m_fakes = std::make_unique<FakeServices>();
+}
+
+void FrmMainLoggingTest::cleanup()
+{
+    m_sim.reset();
+}
+
+std::unique_ptr<frmMain> FrmMainLoggingTest::makeWindow()
+{
+    auto window = std::make_unique<frmMain>(m_fakes->services(QStringLiteral("127.0.0.1:%1").arg(m_sim->port())));
+    window->cycle().prepare();
+    return window;
+}
+
+void FrmMainLoggingTest::recordsAppendAfterExistingContent_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QByteArray>("stamp");
+    QTest::addColumn<QByteArray>("earlier");
+    QTest::newRow("us, new file") << QStringLiteral("en_US") << QByteArray("12/7/2026 10:45:41 AM") << QByteArray();
+    QTest::newRow("de, existing file") << QStringLiteral("de_DE") << QByteArray("07.12.2026 10:45:41")
+                                       << QByteArray("an earlier run's line\r\n");
+}
+
+void FrmMainLoggingTest::recordsAppendAfterExistingContent()
+{
+    QFETCH(QString, locale);
+    QFETCH(QByteArray, stamp);
+    QFETCH(QByteArray, earlier);
+    QLocale::setDefault(QLocale(locale));
+
+    const QString path = m_dir.filePath(QStringLiteral("append-%1.txt").arg(locale));
+    if (!earlier.isEmpty()) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(earlier);
+    }
+    auto window = makeWindow();
+    m_fakes->dialog.answers = {path};
+    button(*window, "btnFileWrite")->click();
+    QCOMPARE(window->loggingFlag(), qint16(-1));
+    QCOMPARE(button(*window, "btnFileWrite")->text(), QStringLiteral("Stop Logging"));
+    QCOMPARE(text(*window, "txtFileName"), path);
+    QCOMPARE(m_fakes->dialog.opens.constLast().filters, QStringList{QStringLiteral("all Files (*)")});
+
+    QVERIFY(window->cycle().runPass(11));
+    QVERIFY(window->cycle().runPass(11));
+    QCOMPARE(text(*window, "txtRecNum"), QStringLiteral("2"));
+
+    const QByteArray all = contents(path);
+    QVERIFY(all.startsWith(earlier));
+    const QList<QByteArray> lines = records(path);
+    QCOMPARE(lines.size(), earlier.isEmpty() ? 2 : 3);
+    for (qsizetype i = earlier.isEmpty() ? 0 : 1; i < lines.size(); ++i)
+        QVERIFY2(wholeRecord(lines.at(i), stamp), lines.at(i).constData());
+    // The readings are the ones the window showed last: the final field is sensor 11.
+    const QByteArray last = lines.constLast().split(',').constLast().trimmed();
+    Q_UNUSED(last);
+    QVERIFY(lines.constLast().endsWith(QByteArray(" " + text(*window, "txtTemperature").toLatin1() + " \r")));
+}
+
+void FrmMainLoggingTest::cancelKeepsLoggingOff()
+{
+    const QString path = m_dir.filePath(QStringLiteral("cancel.txt"));
+    auto window = makeWindow();
+
+    // The first Start Logging, cancelled: nothing changes, no record.
+    m_fakes->dialog.answers = {std::nullopt};
+    button(*window, "btnFileWrite")->click();
+    QCOMPARE(window->loggingFlag(), qint16(0));
+    QCOMPARE(button(*window, "btnFileWrite")->text(), QStringLiteral("Start Logging"));
+    QVERIFY(window->cycle().runPass(11));
+    QCOMPARE(text(*window, "txtRecNum"), QString());
+
+    // A pick, Stop Logging, then a cancelled Start: the earlier file is offered
+    // again but not opened.
+    m_fakes->dialog.answers = {path};
+    button(*window, "btnFileWrite")->click();
+    QVERIFY(window->cycle().runPass(11));
+    button(*window, "btnFileWrite")->click();
+    QCOMPARE(window->loggingFlag(), qint16(0));
+    m_fakes->dialog.answers = {std::nullopt};
+    button(*window, "btnFileWrite")->click();
+    QCOMPARE(m_fakes->dialog.opens.constLast().fileName, path);
+    QCOMPARE(window->loggingFlag(), qint16(0));
+    QCOMPARE(button(*window, "btnFileWrite")->text(), QStringLiteral("Start Logging"));
+    QVERIFY(window->cycle().runPass(11));
+    QCOMPARE(records(path).size(), 1);
+    QCOMPARE(text(*window, "txtFileName"), path); // not cleared when logging stops
+}
+
+void FrmMainLoggingTest::counterKeepsCountingAcrossFiles()
+{
+    const QString first = m_dir.filePath(QStringLiteral("first.txt"));
+    const QString second = m_dir.filePath(QStringLiteral("second.txt"));
+    auto window = makeWindow();
+    m_fakes->dialog.answers = {first, second};
+    button(*window, "btnFileWrite")->click();
+    QVERIFY(window->cycle().runPass(11));
+    QVERIFY(window->cycle().runPass(11));
+    button(*window, "btnFileWrite")->click(); // Stop Logging
+    QVERIFY(window->cycle().runPass(11));     // no record while off
+    button(*window, "btnFileWrite")->click();
+    QVERIFY(window->cycle().runPass(11));
+    QCOMPARE(records(first).size(), 2);
+    QCOMPARE(records(second).size(), 1);
+    QCOMPARE(text(*window, "txtRecNum"), QStringLiteral("3"));
+    QCOMPARE(window->recordCounter(), qint64(4));
+}
+
+void FrmMainLoggingTest::unopenableFileIsReportedNotFatal_data()
+{
+    QTest::addColumn<QString>("relative");
+    QTest::newRow("missing folder") << QStringLiteral("missing/log.txt");
+    QTest::newRow("a folder") << QString();
+}
+
+void FrmMainLoggingTest::unopenableFileIsReportedNotFatal()
+{
+    QFETCH(QString, relative);
+    const QString path = relative.isEmpty() ? m_dir.path() : m_dir.filePath(relative);
+    auto window = makeWindow();
+    m_fakes->dialog.answers = {path};
+    button(*window, "btnFileWrite")->click();
+    QCOMPARE(m_fakes->messageBox.shown.size(), 1);
+    QVERIFY2(m_fakes->messageBox.shown.constFirst().prompt.contains(QDir::toNativeSeparators(path)),
+             qPrintable(m_fakes->messageBox.shown.constFirst().prompt));
+    QCOMPARE(m_fakes->messageBox.shown.constFirst().caption, QString()); // the application title
+    QCOMPARE(window->loggingFlag(), qint16(0));
+    QCOMPARE(button(*window, "btnFileWrite")->text(), QStringLiteral("Start Logging"));
+    QVERIFY(window->cycle().runPass(11)); // still polling
+    QCOMPARE(m_fakes->ends, 0);
+}
+
+void FrmMainLoggingTest::failedWriteLeavesWholeLinesAndRecovers()
+{
+    const QString path = m_dir.filePath(QStringLiteral("full.txt"));
+    auto window = makeWindow();
+    auto *status = window->findChild<StatusBar *>(QStringLiteral("sbStatusBar"));
+    m_fakes->dialog.answers = {path};
+    button(*window, "btnFileWrite")->click();
+    QVERIFY(window->cycle().runPass(11));
+    const qint64 size = QFileInfo(path).size();
+
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit full = saved;
+    full.rlim_cur = rlim_t(size + 40); // room for part of a record only
+    ::setrlimit(RLIMIT_FSIZE, &full);
+    QVERIFY(window->cycle().runPass(11));
+    QVERIFY(window->cycle().runPass(11));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+
+    QCOMPARE(QFileInfo(path).size(), size);
+    QCOMPARE(text(*window, "txtRecNum"), QStringLiteral("1"));
+    QVERIFY2(status->panelText(1).startsWith(QStringLiteral("Records are not being written")),
+             qPrintable(status->panelText(1)));
+
+    QVERIFY(window->cycle().runPass(11));
+    QCOMPARE(text(*window, "txtRecNum"), QStringLiteral("2"));
+    QCOMPARE(status->panelText(1), QStringLiteral("Status"));
+    const QList<QByteArray> lines = records(path);
+    QCOMPARE(lines.size(), 2);
+    for (const QByteArray &line : lines)
+        QVERIFY(wholeRecord(line, "12/7/2026 10:45:41 AM"));
+}
+
+void FrmMainLoggingTest::recordIncludesReadingsFromBeforeLoggingStarted()
+{
+    const QString path = m_dir.filePath(QStringLiteral("midpass.txt"));
+    m_sim->setFault(sim::Fault::PowerOn85, SensorTable::romIds()[1]);
+    auto window = makeWindow();
+    m_fakes->dialog.answers = {path};
+    // Switch logging on while sensor 6 is being read.
+    QObject::connect(window->findChild<QLineEdit *>(QStringLiteral("txtSensorNum")), &QLineEdit::textChanged,
+                     window.get(), [&](const QString &number) {
+                         if (number == QLatin1String("5"))
+                             QTimer::singleShot(0, window.get(), [&] { button(*window, "btnFileWrite")->click(); });
+                     });
+    QVERIFY(window->cycle().runPass(11));
+    const QList<QByteArray> lines = records(path);
+    QCOMPARE(lines.size(), 1);
+    QVERIFY(wholeRecord(lines.constFirst(), "12/7/2026 10:45:41 AM"));
+    // Sensor 2's 85 was read long before logging began and is in the record.
+    QCOMPARE(lines.constFirst().split(',').at(2).trimmed(), QByteArray("85"));
+}
+
+void FrmMainLoggingTest::stopProgram_data()
+{
+    QTest::addColumn<bool>("logging");
+    QTest::newRow("logging on") << true;
+    QTest::newRow("logging off") << false;
+}
+
+void FrmMainLoggingTest::stopProgram()
+{
+    QFETCH(bool, logging);
+    const QString path = m_dir.filePath(QStringLiteral("stop-%1.txt").arg(logging));
+    auto window = makeWindow();
+    if (logging) {
+        m_fakes->dialog.answers = {path};
+        button(*window, "btnFileWrite")->click();
+        QVERIFY(window->cycle().runPass(11));
+    }
+    button(*window, "btnStop")->click();
+    QCOMPARE(m_fakes->ends, 1);
+    QVERIFY(window->isUnloaded());
+    QCOMPARE(m_fakes->settings.writes.size(), 4);
+    // Nothing more reaches the file once the program has ended.
+    QVERIFY(!window->cycle().runPass(11));
+    QCOMPARE(records(path).size(), logging ? 1 : 0);
+    QCOMPARE(QFileInfo::exists(path), logging);
+}
+
+QTEST_MAIN(FrmMainLoggingTest)
+#include "frmmain_logging_test.moc"
