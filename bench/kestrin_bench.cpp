@@ -1,0 +1,264 @@
+// Measurements of the logger against a gateway simulator running as its own
+// process (so its CPU time is not counted as ours).
+//
+//   kestrin_bench throughput SIM_HOST READS     reads/s of the window vs a bare curl loop
+//   kestrin_bench memory SIM_HOST READS CHECKPOINT...   resident memory at read counts
+//   kestrin_bench cpu SIM_HOST SECONDS          CPU share while reading at the real pace
+//   kestrin_bench record DIR RECORDS            cost of one record step, sync included
+//
+// Every figure is printed as "name value unit" on its own line.
+
+#include "commondialog.h"
+#include "frmmain.h"
+#include "helpviewer.h"
+#include "logrecord.h"
+#include "logwriter.h"
+#include "messagebox.h"
+#include "registry.h"
+#include "settingsstore.h"
+#include "systemservices.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <curl/curl.h>
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <vector>
+
+using namespace kestrin;
+
+namespace {
+
+// Answers the Start Logging dialog with a fixed file.
+class FixedDialog final : public CommonDialog
+{
+public:
+    QString path;
+
+protected:
+    std::optional<QString> runOpenDialog(QWidget *, const QString &, const QStringList &, const QString &) override
+    {
+        return path;
+    }
+    bool runPrinterDialog(QWidget *, const QString &, QString *) override { return false; }
+};
+
+class SilentBox final : public MessageBoxService
+{
+public:
+    void MsgBox(QWidget *, const QString &prompt, int, const QString &) override
+    {
+        std::fprintf(stderr, "message box: %s\n", qPrintable(prompt));
+    }
+};
+
+struct Harness
+{
+    SilentBox messageBox;
+    FixedDialog dialog;
+    QTemporaryDir dir;
+    QtSettingsStore settings{dir.filePath(QStringLiteral("settings.ini"))};
+    std::unique_ptr<HelpViewer> help = makePlatformHelpViewer();
+    StandInRegistry registry;
+    PlatformSystemServices system;
+    std::unique_ptr<frmMain> window;
+
+    explicit Harness(const QString &host)
+    {
+        window = std::make_unique<frmMain>(MainWindowServices{
+            .messageBox = messageBox,
+            .commonDialog = dialog,
+            .settings = settings,
+            .helpViewer = *help,
+            .registry = registry,
+            .system = system,
+            .endProcess = {},
+            .gatewayHost = host,
+        });
+        window->cycle().prepare();
+    }
+
+    void startLogging(const QString &path)
+    {
+        dialog.path = path;
+        window->btnFileWrite_Click();
+    }
+
+    // Reads `count` sensors, pass after pass, as the running program does.
+    void read(long count)
+    {
+        const qint16 n = window->cycle().sensorCount();
+        qint16 slot = 0;
+        for (long i = 0; i < count; ++i) {
+            window->cycle().readSlot(slot);
+            if (++slot == n) {
+                slot = 0;
+                // Only the record step: the slots were read one by one above.
+                window->cycle().runPass(0);
+            }
+        }
+    }
+};
+
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').constFirst().toLong();
+    }
+    return -1;
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+size_t discard(char *, size_t size, size_t count, void *)
+{
+    return size * count;
+}
+
+// The floor: one easy handle, keep-alive, the same URLs, nothing else.
+double bareCurlReadsPerSecond(const QString &host, long count)
+{
+    std::vector<QByteArray> urls;
+    for (const char *id : SensorTable::romIds())
+        urls.push_back(SensorTable::urlFor(host, QString::fromLatin1(id)).toLatin1());
+    urls.resize(SensorTable::DefaultSensorCount);
+
+    CURL *curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discard);
+    QElapsedTimer clock;
+    clock.start();
+    for (long i = 0; i < count; ++i) {
+        curl_easy_setopt(curl, CURLOPT_URL, urls[std::size_t(i) % urls.size()].constData());
+        curl_easy_perform(curl);
+    }
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    curl_easy_cleanup(curl);
+    return double(count) / seconds;
+}
+
+int throughput(const QString &host, long reads)
+{
+    Harness harness(host);
+    harness.read(SensorTable::DefaultSensorCount); // connect and warm up
+    QElapsedTimer clock;
+    clock.start();
+    harness.read(reads);
+    const double ours = double(reads) / (double(clock.nsecsElapsed()) / 1e9);
+    const double bare = bareCurlReadsPerSecond(host, reads);
+    std::printf("window_reads_per_second %.0f reads/s\n", ours);
+    std::printf("bare_curl_reads_per_second %.0f reads/s\n", bare);
+    std::printf("ratio %.2f\n", ours / bare);
+    return 0;
+}
+
+int memory(const QString &host, long reads, const std::vector<long> &checkpoints)
+{
+    Harness harness(host);
+    harness.startLogging(harness.dir.filePath(QStringLiteral("memory.log")));
+    long done = 0;
+    for (const long at : checkpoints) {
+        harness.read(at - done);
+        done = at;
+        std::printf("rss_after_%ld_reads %ld KiB\n", at, residentKiB());
+        std::fflush(stdout);
+    }
+    if (done < reads)
+        harness.read(reads - done);
+    std::printf("records_written %lld\n", static_cast<long long>(harness.window->recordCounter() - 1));
+    return 0;
+}
+
+int cpu(const QString &host, int seconds)
+{
+    Harness harness(host);
+    harness.read(SensorTable::DefaultSensorCount);
+    const double before = cpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    long reads = 0;
+    qint16 slot = 0;
+    while (clock.elapsed() < seconds * 1000L) {
+        harness.window->cycle().readSlot(slot);
+        slot = qint16((slot + 1) % SensorTable::DefaultSensorCount);
+        ++reads;
+    }
+    const double used = cpuSeconds() - before;
+    const double wall = double(clock.elapsed()) / 1000.0;
+    std::printf("reads %ld\n", reads);
+    std::printf("cpu_seconds %.3f s over %.1f s\n", used, wall);
+    std::printf("cpu_share %.3f %% of one core\n", 100.0 * used / wall);
+    return 0;
+}
+
+int record(const QString &dir, long records)
+{
+    LogWriter writer;
+    const QString path = QDir(dir).filePath(QStringLiteral("record-bench.log"));
+    QFile::remove(path);
+    if (const auto error = writer.open(path)) {
+        std::fprintf(stderr, "%s\n", qPrintable(*error));
+        return 1;
+    }
+    std::vector<float> readings(SensorTable::DefaultSensorCount);
+    for (std::size_t i = 0; i < readings.size(); ++i)
+        readings[i] = 20.0f + 0.0625f * float(i);
+    const QLocale locale;
+    QElapsedTimer clock;
+    clock.start();
+    for (long i = 0; i < records; ++i) {
+        const QByteArray line = LogRecord::bytes(QDateTime::currentDateTime(), readings, locale);
+        if (writer.append(line)) {
+            std::fprintf(stderr, "write failed\n");
+            return 1;
+        }
+    }
+    std::printf("record_step_microseconds %.1f us per record (compose, write, sync)\n",
+                double(clock.nsecsElapsed()) / 1e3 / double(records));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() < 4) {
+        std::fprintf(stderr, "usage: kestrin_bench throughput|memory|cpu|record ARG COUNT [CHECKPOINT...]\n");
+        return 2;
+    }
+    const QString mode = args.at(1);
+    const QString where = args.at(2);
+    const long count = args.at(3).toLong();
+    if (mode == QLatin1String("throughput"))
+        return throughput(where, count);
+    if (mode == QLatin1String("memory")) {
+        std::vector<long> checkpoints;
+        for (qsizetype i = 4; i < args.size(); ++i)
+            checkpoints.push_back(args.at(i).toLong());
+        return memory(where, count, checkpoints);
+    }
+    if (mode == QLatin1String("cpu"))
+        return cpu(where, int(count));
+    if (mode == QLatin1String("record"))
+        return record(where, count);
+    std::fprintf(stderr, "unknown mode\n");
+    return 2;
+}

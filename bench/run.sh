@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# make bench: the figures the README reports. Each runs against the gateway
+# simulator as a separate process, so only the logger's own work is counted.
+set -euo pipefail
+build=${1:-build}
+bench="$build/bench/kestrin_bench"
+sim="$build/tools/gateway-sim/onewire-gateway-sim"
+port=${BENCH_PORT:-18031}
+
+start_sim() { # conversion-ms
+  "$sim" --port "$port" --conversion-ms "$1" >/dev/null &
+  sim_pid=$!
+  for _ in $(seq 50); do (exec 3<>/dev/tcp/127.0.0.1/$port) 2>/dev/null && return; sleep 0.1; done
+  echo "simulator did not start" >&2; exit 1
+}
+stop_sim() { kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; }
+trap stop_sim EXIT
+
+echo "== throughput (simulator without conversion delay, 20000 reads)"
+start_sim 0
+"$bench" throughput "127.0.0.1:$port" 20000
+echo "== memory (200000 reads, logging on)"
+"$bench" memory "127.0.0.1:$port" 200000 50000 200000
+stop_sim
+
+echo "== record step (10000 records to $build)"
+"$bench" record "$build" 10000
+
+echo "== CPU at the real 750 ms conversion time (30 s)"
+start_sim -1
+"$bench" cpu "127.0.0.1:$port" 30
+stop_sim
