@@ -50,23 +50,21 @@ void LogRecordTest::record_data()
     QTest::addColumn<QList<float>>("readings");
     QTest::addColumn<QByteArray>("expected");
 
-    const QDateTime when(QDate(2026, 12, 7), QTime(10, 45, 41));
-    Q_UNUSED(when);
-    // Columns: "12/7/2026 10:45:41 AM, " is 23 characters; zones start at 28, 42, ...
+    // "12/7/2026 10:45:41 AM, " is 23 characters, so the first " , " after a
+    // reading falls at column 42 (or 28 for a short one); German stamps are 21.
     QTest::newRow("us two readings") << QStringLiteral("en_US") << QList<float>{21.5f, 22.0625f}
-                                     << QByteArray("12/7/2026 10:45:41 AM,  21.5  , 22.0625 \r\n");
+                                     << QByteArray("12/7/2026 10:45:41 AM,  21.5               ,  22.0625 \r\n");
     QTest::newRow("us zero negative below one")
         << QStringLiteral("en_US") << QList<float>{0.0f, -0.25f, 0.5f}
-        << QByteArray("12/7/2026 10:45:41 AM,  0    , -.25          ,  .5 \r\n");
+        << QByteArray("12/7/2026 10:45:41 AM,  0    , -.25        ,  .5 \r\n");
     QTest::newRow("us single reading") << QStringLiteral("en_US") << QList<float>{19.0f}
                                        << QByteArray("12/7/2026 10:45:41 AM,  19 \r\n");
     QTest::newRow("us seven digits") << QStringLiteral("en_US") << QList<float>{1234.567f, -1234.567f}
-                                     << QByteArray("12/7/2026 10:45:41 AM,  1234.567  , -1234.567 \r\n");
-    // "07.12.2026 10:45:41, " is 21 characters.
+                                     << QByteArray("12/7/2026 10:45:41 AM,  1234.567           , -1234.567 \r\n");
     QTest::newRow("de comma separator") << QStringLiteral("de_DE") << QList<float>{21.5f, -0.25f}
-                                        << QByteArray("07.12.2026 10:45:41,  21,5  , -,25 \r\n");
+                                        << QByteArray("07.12.2026 10:45:41,  21,5   , -,25 \r\n");
     QTest::newRow("gb") << QStringLiteral("en_GB") << QList<float>{85.0f, 20.0625f}
-                        << QByteArray("07/12/2026 10:45:41,  85    ,  20.0625 \r\n");
+                        << QByteArray("07/12/2026 10:45:41,  85     ,  20.0625 \r\n");
 }
 
 void LogRecordTest::record()

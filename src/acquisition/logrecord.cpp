@@ -1,28 +1,20 @@
 #include "logrecord.h"
 
+#include "localeformats.h"
 #include "numberformat.h"
 
-#include <QRegularExpression>
 #include <QStringEncoder>
 
 namespace kestrin {
 
 QString LogRecord::shortDateFormat(const QLocale &locale)
 {
-    QString format = locale.dateFormat(QLocale::ShortFormat);
-    // A two-digit year field becomes four digits; longer ones stay.
-    static const QRegularExpression twoDigitYear(QStringLiteral("(?<!y)yy(?!y)"));
-    format.replace(twoDigitYear, QStringLiteral("yyyy"));
-    return format;
+    return LocaleFormats::shortDateFourDigitYear(locale);
 }
 
 QString LogRecord::timeWithSecondsFormat(const QLocale &locale)
 {
-    // The long format carries the seconds; its zone field is dropped.
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    static const QRegularExpression zone(QStringLiteral("\\s*\\(?t+\\)?"));
-    format.remove(zone);
-    return format.trimmed();
+    return LocaleFormats::timeWithSeconds(locale);
 }
 
 QString LogRecord::timeStamp(const QDateTime &when, const QLocale &locale)

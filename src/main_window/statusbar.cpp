@@ -1,5 +1,7 @@
 #include "statusbar.h"
 
+#include "localeformats.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
@@ -97,28 +99,12 @@ void StatusBar::refresh()
 
 QString StatusBar::dateFormat(const QLocale &locale)
 {
-    return withFourDigitYear(locale.dateFormat(QLocale::ShortFormat));
+    return LocaleFormats::shortDateFourDigitYear(locale);
 }
 
 QString StatusBar::withFourDigitYear(const QString &format)
 {
-    QString result;
-    result.reserve(format.size() + 2);
-    bool quoted = false;
-    for (qsizetype i = 0; i < format.size(); ++i) {
-        const QChar c = format.at(i);
-        if (c == u'\'') {
-            quoted = !quoted;
-            result.append(c);
-        } else if (!quoted && c == u'y') {
-            while (i + 1 < format.size() && format.at(i + 1) == u'y')
-                ++i;
-            result.append(QStringLiteral("yyyy"));
-        } else {
-            result.append(c);
-        }
-    }
-    return result;
+    return LocaleFormats::withFourDigitYear(format);
 }
 
 int StatusBar::msecsToNextMinute(const QDateTime &now)

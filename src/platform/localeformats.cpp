@@ -1,0 +1,42 @@
+#include "localeformats.h"
+
+#include <QRegularExpression>
+
+namespace kestrin {
+
+QString LocaleFormats::shortDateFourDigitYear(const QLocale &locale)
+{
+    return withFourDigitYear(locale.dateFormat(QLocale::ShortFormat));
+}
+
+QString LocaleFormats::withFourDigitYear(const QString &format)
+{
+    QString result;
+    result.reserve(format.size() + 2);
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        if (c == u'\'') {
+            quoted = !quoted;
+            result.append(c);
+        } else if (!quoted && c == u'y') {
+            while (i + 1 < format.size() && format.at(i + 1) == u'y')
+                ++i;
+            result.append(QStringLiteral("yyyy"));
+        } else {
+            result.append(c);
+        }
+    }
+    return result;
+}
+
+QString LocaleFormats::timeWithSeconds(const QLocale &locale)
+{
+    // The long format carries the seconds; its zone field is dropped.
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    static const QRegularExpression zone(QStringLiteral("\\s*\\(?t+\\)?"));
+    format.remove(zone);
+    return format.trimmed();
+}
+
+} // namespace kestrin
