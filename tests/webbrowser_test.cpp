@@ -6,11 +6,6 @@
 #include <QTest>
 #include <QTimer>
 
-// Debian ships cpp-httplib as a shared library built with these; the
-// declarations (httplib::Request's layout among them) must match it.
-#define CPPHTTPLIB_OPENSSL_SUPPORT
-#define CPPHTTPLIB_ZLIB_SUPPORT
-#define CPPHTTPLIB_BROTLI_SUPPORT
 #include <httplib.h>
 
 #include <netinet/in.h>
@@ -35,6 +30,7 @@ class TestServer
 public:
     TestServer()
     {
+        m_server.set_tcp_nodelay(true); // no 40 ms Nagle stall between head and body
         m_server.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &) {
             const std::lock_guard lock(m_mutex);
             m_lastTarget = req.target;
