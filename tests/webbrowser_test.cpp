@@ -143,6 +143,7 @@ private Q_SLOTS:
     void failedLoad();
     void slowFailureNotHeldLonger();
     void navigateWhileLoading();
+    void navigateFromCompletionHandler();
 
 private:
     std::unique_ptr<TestServer> m_server;
@@ -253,6 +254,21 @@ void WebBrowserTest::navigateWhileLoading()
     QTest::qWait(100);
     QCOMPARE(states(stateSpy), (QList<int>{1, 4}));
     QCOMPARE(completeSpy.count(), 1);
+}
+
+void WebBrowserTest::navigateFromCompletionHandler()
+{
+    WebBrowser browser;
+    QSignalSpy stateSpy(&browser, &WebBrowser::readyStateChanged);
+    int completions = 0;
+    connect(&browser, &WebBrowser::documentComplete, this, [&] {
+        if (++completions == 1)
+            browser.Navigate(m_server->url("/page"));
+    });
+    browser.Navigate(m_server->url(gatewayPath));
+    QTRY_COMPARE_WITH_TIMEOUT(completions, 2, 5000);
+    QCOMPARE(states(stateSpy), (QList<int>{1, 4, 1, 4}));
+    QCOMPARE(browser.Document()->getElementById(u"Temperature_0"_s)->Value().value_or(QString()), u"7"_s);
 }
 
 QTEST_MAIN(WebBrowserTest)

@@ -1,6 +1,7 @@
 #include "webbrowser.h"
 
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -101,9 +102,11 @@ void WebBrowser::complete(HtmlDocument document)
     m_document = std::make_unique<HtmlDocument>(std::move(document));
     render();
     const quint64 generation = m_generation;
+    const QPointer<WebBrowser> alive(this);
     setReadyState(4);
-    // A handler of the state change may already have navigated elsewhere.
-    if (generation == m_generation)
+    // A handler of the state change may already have navigated elsewhere,
+    // or closed the window this view lives in.
+    if (alive && generation == m_generation)
         Q_EMIT documentComplete();
 }
 
