@@ -648,7 +648,12 @@ void frmMain::tbToolBar_ButtonClick(QAction *button)
     };
     for (const auto &[name, action] : dispatch) {
         if (key == QLatin1String(name)) { // whole text, letter case significant
-            action();
+            // A toolbar click never ends in an error: whatever the command
+            // (or a forwarded menu command) runs into stops it, quietly.
+            try {
+                action();
+            } catch (...) {
+            }
             return;
         }
     }

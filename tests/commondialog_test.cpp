@@ -1,0 +1,150 @@
+// The shared common dialog: the filter text as Qt name filters, and the
+// properties it keeps from one use to the next.
+
+#include "commondialog.h"
+
+#include <QTest>
+
+using namespace kestrin;
+
+namespace {
+
+// Answers the platform dialogs from a script and notes what it was given.
+class ScriptDialog final : public CommonDialog
+{
+public:
+    std::optional<QString> openAnswer;
+    bool printerAnswer = false;
+    QString printerError;
+    QString seenTitle;
+    QStringList seenFilters;
+    QString seenFileName;
+
+protected:
+    std::optional<QString> runOpenDialog(QWidget *, const QString &title, const QStringList &filters,
+                                         const QString &fileName) override
+    {
+        seenTitle = title;
+        seenFilters = filters;
+        seenFileName = fileName;
+        return openAnswer;
+    }
+    bool runPrinterDialog(QWidget *, const QString &title, QString *error) override
+    {
+        seenTitle = title;
+        *error = printerError;
+        return printerAnswer;
+    }
+};
+
+} // namespace
+
+class CommonDialogTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void nameFilters_data();
+    void nameFilters();
+    void showOpen_data();
+    void showOpen();
+    void showPrinter_data();
+    void showPrinter();
+};
+
+void CommonDialogTest::nameFilters_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("File > Open") << QStringLiteral("All Files (*.*)|*.*")
+                                 << QStringList{QStringLiteral("All Files (*.*) (*)")};
+    QTest::newRow("Start Logging, spaces trimmed") << QStringLiteral("all Files | *.*")
+                                                   << QStringList{QStringLiteral("all Files (*)")};
+    QTest::newRow("plain pattern kept") << QStringLiteral("Text (*.txt)|*.txt")
+                                        << QStringList{QStringLiteral("Text (*.txt) (*.txt)")};
+    QTest::newRow("several entries")
+        << QStringLiteral("Logs|*.txt;*.log|All|*.*")
+        << QStringList{QStringLiteral("Logs (*.txt *.log)"), QStringLiteral("All (*)")};
+    QTest::newRow("*.* inside a list") << QStringLiteral("Any| *.csv ; *.* ")
+                                       << QStringList{QStringLiteral("Any (*.csv *)")};
+    QTest::newRow("only exact *.* widened") << QStringLiteral("Logs|log*.*;*.*x")
+                                            << QStringList{QStringLiteral("Logs (log*.* *.*x)")};
+    QTest::newRow("description without pattern dropped")
+        << QStringLiteral("A|*.a|B") << QStringList{QStringLiteral("A (*.a)")};
+    QTest::newRow("no bar at all") << QStringLiteral("All Files") << QStringList{};
+    QTest::newRow("empty") << QString() << QStringList{};
+}
+
+void CommonDialogTest::nameFilters()
+{
+    QFETCH(QString, filter);
+    QFETCH(QStringList, expected);
+    QCOMPARE(QtCommonDialog::qtNameFilters(filter), expected);
+}
+
+void CommonDialogTest::showOpen_data()
+{
+    QTest::addColumn<std::optional<QString>>("answer");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("nameAfter");
+
+    QTest::newRow("picked") << std::optional<QString>(QStringLiteral("/tmp/new.txt"))
+                            << int(CommonDialog::Outcome::Confirmed) << QStringLiteral("/tmp/new.txt");
+    QTest::newRow("cancelled keeps the name") << std::optional<QString>()
+                                              << int(CommonDialog::Outcome::Cancelled) << QStringLiteral("old.txt");
+}
+
+void CommonDialogTest::showOpen()
+{
+    QFETCH(std::optional<QString>, answer);
+    QFETCH(int, outcome);
+    QFETCH(QString, nameAfter);
+
+    ScriptDialog dialog;
+    dialog.DialogTitle = QStringLiteral("Open");
+    dialog.Filter = QStringLiteral("All Files (*.*)|*.*");
+    dialog.FileName = QStringLiteral("old.txt");
+    dialog.openAnswer = answer;
+    QCOMPARE(int(dialog.ShowOpen(nullptr)), outcome);
+    QCOMPARE(dialog.seenTitle, QStringLiteral("Open"));
+    QCOMPARE(dialog.seenFilters, QStringList{QStringLiteral("All Files (*.*) (*)")});
+    QCOMPARE(dialog.seenFileName, QStringLiteral("old.txt"));
+    QCOMPARE(dialog.FileName, nameAfter);
+
+    // The next use starts from what this one left.
+    dialog.openAnswer.reset();
+    dialog.ShowOpen(nullptr);
+    QCOMPARE(dialog.seenFileName, nameAfter);
+    QCOMPARE(dialog.seenTitle, QStringLiteral("Open"));
+}
+
+void CommonDialogTest::showPrinter_data()
+{
+    QTest::addColumn<bool>("confirms");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("outcome");
+
+    QTest::newRow("confirmed") << true << QString() << int(CommonDialog::Outcome::Confirmed);
+    QTest::newRow("cancelled") << false << QString() << int(CommonDialog::Outcome::Cancelled);
+    QTest::newRow("no printer") << false << QStringLiteral("no printer installed") << int(CommonDialog::Outcome::Failed);
+}
+
+void CommonDialogTest::showPrinter()
+{
+    QFETCH(bool, confirms);
+    QFETCH(QString, error);
+    QFETCH(int, outcome);
+
+    ScriptDialog dialog;
+    dialog.DialogTitle = QStringLiteral("Page Setup");
+    dialog.FileName = QStringLiteral("kept.txt");
+    dialog.printerAnswer = confirms;
+    dialog.printerError = error;
+    QCOMPARE(int(dialog.ShowPrinter(nullptr)), outcome);
+    QCOMPARE(dialog.seenTitle, QStringLiteral("Page Setup"));
+    QCOMPARE(dialog.FileName, QStringLiteral("kept.txt"));
+}
+
+QTEST_MAIN(CommonDialogTest)
+#include "commondialog_test.moc"
