@@ -113,7 +113,11 @@ void frmMain::createControls()
         auto *l = new QLabel(text, m_client);
         l->setObjectName(QString::fromLatin1(name));
         l->setTextFormat(Qt::PlainText);
-        l->setWordWrap(std::string_view(name) == "Label3"); // the only two-line caption
+        // "Records Written" has room for two lines. The one-line labels clip a
+        // caption wider than the design allowed for ("Sensor Number" in a
+        // larger default font) at their right edge: wrapped, only the top of
+        // its second line would show.
+        l->setWordWrap(std::string_view(name) == "Label3");
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         l->setGeometry(where);
         return l;
@@ -160,7 +164,7 @@ void frmMain::createMenus()
     const std::vector<Menu> menus = {
         {"mnuFile", "&File",
          {
-             {"mnuFileNew", "&New", none, int(Qt::CTRL | Qt::Key_N), false, false},
+             {"mnuFileNew", "&New", none, (Qt::CTRL | Qt::Key_N).toCombined(), false, false},
              {"mnuFileOpen", "&Open...", none, 0, false, false},
              {"mnuFileClose", "&Close", none, 0, false, false},
              {"mnuFileBar0", "-", none, 0, false, false},
@@ -186,9 +190,9 @@ void frmMain::createMenus()
          {
              {"mnuEditUndo", "&Undo", none, 0, false, false},
              {"mnuEditBar0", "-", none, 0, false, false},
-             {"mnuEditCut", "Cu&t", none, int(Qt::CTRL | Qt::Key_X), false, false},
-             {"mnuEditCopy", "&Copy", none, int(Qt::CTRL | Qt::Key_C), false, false},
-             {"mnuEditPaste", "&Paste", none, int(Qt::CTRL | Qt::Key_V), false, false},
+             {"mnuEditCut", "Cu&t", none, (Qt::CTRL | Qt::Key_X).toCombined(), false, false},
+             {"mnuEditCopy", "&Copy", none, (Qt::CTRL | Qt::Key_C).toCombined(), false, false},
+             {"mnuEditPaste", "&Paste", none, (Qt::CTRL | Qt::Key_V).toCombined(), false, false},
              {"mnuEditPasteSpecial", "Paste &Special...", none, 0, false, false},
          }},
         {"mnuView", "&View",
@@ -284,6 +288,11 @@ void frmMain::createStatusBar()
 
 void frmMain::setTabOrder()
 {
+    // The browser is only a frame round its page view; the view is what takes
+    // the focus, so the first Tab leaves the browser instead of entering it.
+    if (auto *pageView = brwWebBrowser->findChild<QWidget *>(QStringLiteral("pageView")))
+        brwWebBrowser->setFocusProxy(pageView);
+
     // The keyboard order of the design; labels and bars take no focus.
     const QList<QWidget *> order = {brwWebBrowser, cboAddress,     btnFileWrite, btnStop,
                                     txtSensorNum,  txtTemperature, txtFileName,  txtRecNum};
