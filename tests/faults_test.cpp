@@ -35,7 +35,9 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int Sensors = 11;
 constexpr qint16 FaultySlot = 3; // sensor 4, in the middle of the pass
-constexpr int BrowserTimeoutMs = 600;
+// Over a second, so that a wait which stopped handling events while a read
+// stalls would show as a click left unanswered for longer than that.
+constexpr int BrowserTimeoutMs = 1200;
 constexpr int FailedLoadHoldMs = 100;
 const QByteArray Stamp = "12/7/2026 10:45:41 AM";
 
