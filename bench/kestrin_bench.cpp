@@ -28,6 +28,7 @@
 #include <curl/curl.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -132,38 +133,67 @@ size_t discard(char *, size_t size, size_t count, void *)
 }
 
 // The floor: one easy handle, keep-alive, the same URLs, nothing else.
-double bareCurlReadsPerSecond(const QString &host, long count)
+class BareCurl
 {
-    std::vector<QByteArray> urls;
-    for (const char *id : SensorTable::romIds())
-        urls.push_back(SensorTable::urlFor(host, QString::fromLatin1(id)).toLatin1());
-    urls.resize(SensorTable::DefaultSensorCount);
-
-    CURL *curl = curl_easy_init();
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discard);
-    QElapsedTimer clock;
-    clock.start();
-    for (long i = 0; i < count; ++i) {
-        curl_easy_setopt(curl, CURLOPT_URL, urls[std::size_t(i) % urls.size()].constData());
-        curl_easy_perform(curl);
+public:
+    explicit BareCurl(const QString &host)
+    {
+        for (const char *id : SensorTable::romIds())
+            m_urls.push_back(SensorTable::urlFor(host, QString::fromLatin1(id)).toLatin1());
+        m_urls.resize(SensorTable::DefaultSensorCount);
+        m_curl = curl_easy_init();
+        curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, discard);
     }
-    const double seconds = double(clock.nsecsElapsed()) / 1e9;
-    curl_easy_cleanup(curl);
-    return double(count) / seconds;
-}
+    ~BareCurl() { curl_easy_cleanup(m_curl); }
+
+    void read(long count)
+    {
+        for (long i = 0; i < count; ++i) {
+            curl_easy_setopt(m_curl, CURLOPT_URL, m_urls[std::size_t(m_next++) % m_urls.size()].constData());
+            curl_easy_perform(m_curl);
+        }
+    }
+
+private:
+    std::vector<QByteArray> m_urls;
+    CURL *m_curl = nullptr;
+    long m_next = 0;
+};
 
 int throughput(const QString &host, long reads)
 {
     Harness harness(host);
+    BareCurl bare(host);
     harness.read(SensorTable::DefaultSensorCount); // connect and warm up
-    QElapsedTimer clock;
-    clock.start();
-    harness.read(reads);
-    const double ours = double(reads) / (double(clock.nsecsElapsed()) / 1e9);
-    const double bare = bareCurlReadsPerSecond(host, reads);
+    bare.read(SensorTable::DefaultSensorCount);
+
+    // Interleaved rounds, so that whatever else the machine does weighs on both alike.
+    constexpr int rounds = 10;
+    const long perRound = std::max(1L, reads / rounds);
+    qint64 oursNs = 0, bareNs = 0;
+    double oursCpu = 0, bareCpu = 0;
+    for (int r = 0; r < rounds; ++r) {
+        QElapsedTimer clock;
+        double cpu0 = cpuSeconds();
+        clock.start();
+        harness.read(perRound);
+        oursNs += clock.nsecsElapsed();
+        oursCpu += cpuSeconds() - cpu0;
+
+        cpu0 = cpuSeconds();
+        clock.start();
+        bare.read(perRound);
+        bareNs += clock.nsecsElapsed();
+        bareCpu += cpuSeconds() - cpu0;
+    }
+    const double total = double(perRound * rounds);
+    const double ours = total / (double(oursNs) / 1e9);
+    const double theirs = total / (double(bareNs) / 1e9);
     std::printf("window_reads_per_second %.0f reads/s\n", ours);
-    std::printf("bare_curl_reads_per_second %.0f reads/s\n", bare);
-    std::printf("ratio %.2f\n", ours / bare);
+    std::printf("bare_curl_reads_per_second %.0f reads/s\n", theirs);
+    std::printf("ratio %.2f\n", ours / theirs);
+    std::printf("window_cpu_per_read %.0f us\n", oursCpu / total * 1e6);
+    std::printf("bare_curl_cpu_per_read %.0f us\n", bareCpu / total * 1e6);
     return 0;
 }
 

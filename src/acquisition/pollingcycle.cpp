@@ -33,7 +33,11 @@ bool PollingCycle::runPass(qint16 sensorCount)
             return false;
     }
     m_view.endOfPass(m_table, sensorCount);
-    return !m_view.windowGone();
+    if (m_view.windowGone()) {
+        m_view.endAfterUnload();
+        return false;
+    }
+    return true;
 }
 
 bool PollingCycle::readSlot(qint16 slot)

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTimer>
 
 #include <vector>
 
@@ -98,11 +99,18 @@ void frmMain::createControls()
     setCentralWidget(m_client);
     m_client->installEventFilter(this);
 
+    m_paintRelease = new QTimer(this);
+    m_paintRelease->setSingleShot(true);
+    connect(m_paintRelease, &QTimer::timeout, this, &frmMain::releasePainting);
+
     cboAddress = new QComboBox(m_client);
     cboAddress->setObjectName(QStringLiteral("cboAddress"));
     cboAddress->setEditable(true);
     cboAddress->setInsertPolicy(QComboBox::NoInsert);
     cboAddress->setMaxCount(AddressListLimit);
+    // Nobody types addresses here; a completer would search the whole
+    // growing list on every read.
+    cboAddress->setCompleter(nullptr);
     cboAddress->setGeometry(twipsRect(1920, 360, 11650, 280));
 
     brwWebBrowser = new WebBrowser(m_client, m_services.browserOptions);
@@ -349,8 +357,31 @@ void frmMain::Form_Load()
 
 // --- PollingView ---------------------------------------------------------
 
+void frmMain::holdPaintingBriefly()
+{
+    // Against a fast gateway reads follow each other far quicker than a
+    // screen can show them, and painting each one would cost more than the
+    // read itself. Painting is held back to a few dozen frames a second;
+    // the texts themselves always change at once.
+    if (!m_client->updatesEnabled())
+        return; // held already; the timer shows the latest state
+    if (m_lastPaint.isValid() && m_lastPaint.elapsed() < PaintIntervalMs) {
+        m_client->setUpdatesEnabled(false);
+        m_paintRelease->start(int(PaintIntervalMs - m_lastPaint.elapsed()));
+        return;
+    }
+    m_lastPaint.start();
+}
+
+void frmMain::releasePainting()
+{
+    m_client->setUpdatesEnabled(true);
+    m_lastPaint.start();
+}
+
 void frmMain::setAddressText(const QString &text)
 {
+    holdPaintingBriefly();
     cboAddress->setEditText(text);
 }
 

@@ -26,6 +26,7 @@
 #include "pollingcycle.h"
 #include "pollingview.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 
@@ -35,6 +36,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QTimer;
 
 namespace kestrin {
 
@@ -132,6 +134,8 @@ private:
     void setTabOrder();
     void placeBars();
 
+    void holdPaintingBriefly();
+    void releasePainting();
     void placeholder(const QString &text);
     void showHelp(quint32 command);
     void endProgram();
@@ -150,6 +154,10 @@ private:
     bool m_unloaded = false;
     bool m_ended = false;
     bool m_writeFailing = false;
+
+    static constexpr qint64 PaintIntervalMs = 40;
+    QTimer *m_paintRelease = nullptr;
+    QElapsedTimer m_lastPaint;
 
     QWidget *m_client = nullptr;
     ToolbarIcons *imlToolbarIcons = nullptr;

@@ -1,5 +1,7 @@
 #include "htmldocument.h"
 
+#include <algorithm>
+
 #include <QHash>
 #include <QStringDecoder>
 #include <QStringList>
@@ -408,6 +410,19 @@ std::optional<QString> valueOf(const GumboNode *node)
     }
 }
 
+// Gumbo keeps every parse error with a copy of the stack of open elements at
+// that point, so a page of a few thousand unclosed tags would cost gigabytes.
+// Nothing here reads the errors, so none are kept.
+const GumboOptions *parserOptions()
+{
+    static const GumboOptions options = [] {
+        GumboOptions o = kGumboDefaultOptions;
+        o.max_errors = 0;
+        return o;
+    }();
+    return &options;
+}
+
 const GumboNode *rootOf(const GumboInternalOutput *output)
 {
     return output ? output->document : nullptr;
@@ -459,10 +474,10 @@ HtmlDocument HtmlDocument::parse(const QByteArray &body, const QByteArray &conte
     HtmlDocument doc;
     auto parseUtf8 = [&doc](QByteArray utf8, const char *charset) {
         if (doc.m_output)
-            gumbo_destroy_output(&kGumboDefaultOptions, doc.m_output);
+            gumbo_destroy_output(parserOptions(), doc.m_output);
         doc.m_utf8 = std::move(utf8);
         doc.m_charset = charset;
-        doc.m_output = gumbo_parse_with_options(&kGumboDefaultOptions, doc.m_utf8.constData(),
+        doc.m_output = gumbo_parse_with_options(parserOptions(), doc.m_utf8.constData(),
                                                 size_t(doc.m_utf8.size()));
     };
     auto parseAs = [&](Charset charset, const QByteArray &bytes) {
@@ -496,8 +511,14 @@ HtmlDocument HtmlDocument::parse(const QByteArray &body, const QByteArray &conte
     Charset fromMeta = metaCharset(rootOf(doc.m_output));
     if (fromMeta == Charset::Unknown)
         fromMeta = isValidUtf8(body) ? Charset::Utf8 : Charset::Latin1;
-    if (fromMeta == Charset::Latin1)
-        parseAs(Charset::Latin1, body);
+    if (fromMeta == Charset::Latin1) {
+        // Plain ASCII reads the same in both, so the first parse stands.
+        const bool ascii = std::all_of(body.cbegin(), body.cend(), [](char c) { return (uchar(c) & 0x80) == 0; });
+        if (ascii)
+            doc.m_charset = "ISO-8859-1";
+        else
+            parseAs(Charset::Latin1, body);
+    }
     return doc;
 }
 
@@ -512,7 +533,7 @@ HtmlDocument &HtmlDocument::operator=(HtmlDocument &&other) noexcept
 {
     if (this != &other) {
         if (m_output)
-            gumbo_destroy_output(&kGumboDefaultOptions, m_output);
+            gumbo_destroy_output(parserOptions(), m_output);
         m_utf8 = std::move(other.m_utf8);
         m_charset = std::move(other.m_charset);
         m_output = std::exchange(other.m_output, nullptr);
@@ -523,7 +544,7 @@ HtmlDocument &HtmlDocument::operator=(HtmlDocument &&other) noexcept
 HtmlDocument::~HtmlDocument()
 {
     if (m_output)
-        gumbo_destroy_output(&kGumboDefaultOptions, m_output);
+        gumbo_destroy_output(parserOptions(), m_output);
 }
 
 std::optional<HtmlElement> HtmlDocument::getElementById(const QString &id) const

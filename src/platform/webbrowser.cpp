@@ -45,6 +45,13 @@ WebBrowser::WebBrowser(QWidget *parent, Options options)
     m_view->setUndoRedoEnabled(false);
     m_view->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 
+    // Laying out the page text is the dearest part of a read; against a fast
+    // gateway pages arrive far quicker than anyone can read them, so the
+    // view is redrawn at most a few times a second, always with the latest.
+    m_renderTimer = new QTimer(this);
+    m_renderTimer->setSingleShot(true);
+    connect(m_renderTimer, &QTimer::timeout, this, &WebBrowser::render);
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
@@ -65,6 +72,10 @@ void WebBrowser::Navigate(const QString &url)
 
 QString WebBrowser::displayedText() const
 {
+    if (m_renderTimer->isActive()) {
+        m_renderTimer->stop();
+        const_cast<WebBrowser *>(this)->render();
+    }
     return m_view->toPlainText();
 }
 
@@ -100,7 +111,7 @@ void WebBrowser::completeFailedLoad()
 void WebBrowser::complete(HtmlDocument document)
 {
     m_document = std::make_unique<HtmlDocument>(std::move(document));
-    render();
+    scheduleRender();
     const quint64 generation = m_generation;
     const QPointer<WebBrowser> alive(this);
     setReadyState(4);
@@ -118,8 +129,22 @@ void WebBrowser::setReadyState(int state)
     Q_EMIT readyStateChanged(state);
 }
 
+void WebBrowser::scheduleRender()
+{
+    if (m_renderTimer->isActive())
+        return; // the pending redraw will show this page
+    const qint64 sinceLast = m_lastRender.isValid() ? m_lastRender.elapsed() : RenderIntervalMs;
+    if (sinceLast >= RenderIntervalMs)
+        render();
+    else
+        m_renderTimer->start(int(RenderIntervalMs - sinceLast));
+}
+
 void WebBrowser::render()
 {
+    m_lastRender.start();
+    if (!m_document)
+        return;
     QStringList parts;
     const QString title = m_document->title();
     if (!title.isEmpty())

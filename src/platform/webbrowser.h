@@ -59,12 +59,17 @@ private:
     void completeFailedLoad();
     void complete(HtmlDocument document);
     void setReadyState(int state);
+    void scheduleRender();
     void render();
+
+    static constexpr qint64 RenderIntervalMs = 250;
 
     Options m_options;
     PageLoader *m_loader = nullptr;
     QPlainTextEdit *m_view = nullptr;
     QTimer *m_failHold = nullptr; // holds a failed load back to minFailedLoadMs
+    QTimer *m_renderTimer = nullptr;
+    QElapsedTimer m_lastRender;
     QElapsedTimer m_navigateClock;
     QString m_url;
     std::unique_ptr<HtmlDocument> m_document;
