@@ -2,7 +2,7 @@
 // process (so its CPU time is not counted as ours).
 //
 //   kestrin_bench throughput SIM_HOST READS     reads/s of the window vs a bare curl loop
-//   kestrin_bench memory SIM_HOST READS CHECKPOINT...   resident memory at read counts
+//   kestrin_bench memory SIM_HOST READS CHECKPOINT...   memory and CPU per read at read counts, logging on
 //   kestrin_bench cpu SIM_HOST SECONDS          CPU share while reading at the real pace
 //   kestrin_bench record DIR RECORDS            cost of one record step, sync included
 //
@@ -200,17 +200,29 @@ int throughput(const QString &host, long reads)
 int memory(const QString &host, long reads, const std::vector<long> &checkpoints)
 {
     Harness harness(host);
-    harness.startLogging(harness.dir.filePath(QStringLiteral("memory.log")));
+    const QString log = harness.dir.filePath(QStringLiteral("memory.log"));
+    harness.startLogging(log);
     long done = 0;
     for (const long at : checkpoints) {
+        const double cpu0 = cpuSeconds();
         harness.read(at - done);
+        const double perRead = (cpuSeconds() - cpu0) / double(at - done) * 1e6;
         done = at;
-        std::printf("rss_after_%ld_reads %ld KiB\n", at, residentKiB());
+        std::printf("after_%ld_reads rss %ld KiB, cpu %.0f us per read since the last checkpoint\n", at,
+                    residentKiB(), perRead);
         std::fflush(stdout);
     }
     if (done < reads)
         harness.read(reads - done);
-    std::printf("records_written %lld\n", static_cast<long long>(harness.window->recordCounter() - 1));
+    QFile file(log);
+    long lines = 0;
+    if (file.open(QIODevice::ReadOnly)) {
+        while (!file.atEnd())
+            if (file.readLine().endsWith("\r\n"))
+                ++lines;
+    }
+    std::printf("records_counted %lld\n", static_cast<long long>(harness.window->recordCounter() - 1));
+    std::printf("log_lines %ld\n", lines);
     return 0;
 }
 
