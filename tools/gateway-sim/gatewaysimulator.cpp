@@ -40,17 +40,6 @@ constexpr std::array<FaultName, 9> FaultNames{{
     {Fault::PowerOn85, "power-on-85"},
 }};
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string upper(std::string_view text)
 {
     std::string out(text);
@@ -126,8 +115,8 @@ bool isValidRomId(std::string_view romId, std::string *why)
     // Text order is most significant byte first: CRC, serial (MSB..LSB), family.
     std::array<std::uint8_t, 8> bytes{};
     for (std::size_t i = 0; i < 8; ++i) {
-        const int hi = hexDigit(romId[2 * i]);
-        const int lo = hexDigit(romId[2 * i + 1]);
+        const int hi = hexDigitValue(romId[2 * i]);
+        const int lo = hexDigitValue(romId[2 * i + 1]);
         if (hi < 0 || lo < 0)
             return fail("not a hex digit at position " + std::to_string(hi < 0 ? 2 * i + 1 : 2 * i + 2));
         bytes[i] = static_cast<std::uint8_t>(hi * 16 + lo);

@@ -9,16 +9,6 @@ namespace kestrin::sim {
 
 namespace {
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Percent-decoding without turning '+' into a space: the gateway's query
 // values never carry spaces, and a '+' there is a client bug worth seeing.
@@ -33,8 +23,8 @@ std::optional<std::string> percentDecode(std::string_view text)
         }
         if (i + 2 >= text.size())
             return std::nullopt;
-        const int hi = hexValue(text[i + 1]);
-        const int lo = hexValue(text[i + 2]);
+        const int hi = hexDigitValue(text[i + 1]);
+        const int lo = hexDigitValue(text[i + 2]);
         if (hi < 0 || lo < 0)
             return std::nullopt;
         out += static_cast<char>(hi * 16 + lo);
@@ -121,6 +111,17 @@ ReadRequest ReadRequest::parse(std::string_view target)
         r.m_romId += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     r.m_resolution = bits;
     return r;
+}
+
+int hexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
 } // namespace kestrin::sim

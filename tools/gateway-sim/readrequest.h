@@ -5,6 +5,9 @@
 
 namespace kestrin::sim {
 
+// 0..15 for a hex digit of either case, -1 for anything else.
+int hexDigitValue(char c);
+
 // One DS18B20 read as asked for in a request target:
 // /1Wire/ReadDS18B20.html?DS18B20Request={ROMID,RES}, with the braces and
 // the comma plain or percent-encoded (hex digits of either case).
