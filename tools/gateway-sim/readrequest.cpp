@@ -9,7 +9,6 @@ namespace kestrin::sim {
 
 namespace {
 
-
 // Percent-decoding without turning '+' into a space: the gateway's query
 // values never carry spaces, and a '+' there is a client bug worth seeing.
 std::optional<std::string> percentDecode(std::string_view text)
