@@ -2,6 +2,7 @@
 // store, and how the program ends with the log file whole and closed.
 
 #include "fakeservices.h"
+#include "logfiles.h"
 #include "frmabout.h"
 #include "frmmain.h"
 #include "gatewaysimulator.h"
@@ -30,36 +31,6 @@ const QStringList kKeys = {QStringLiteral("MainLeft"), QStringLiteral("MainTop")
                            QStringLiteral("MainHeight")};
 
 enum class State { Normal, Minimized, Maximized };
-
-QList<QByteArray> records(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = f.readAll().split('\n');
-    if (!lines.isEmpty() && lines.constLast().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
-// The stamp, 11 readings, CR LF.
-bool wholeRecord(const QByteArray &line)
-{
-    return line.startsWith("12/7/2026 10:45:41 AM, ") && line.endsWith('\r') && line.count(" , ") == 10;
-}
-
-// Whether this process still holds the file open, whatever the window says.
-bool heldOpen(const QString &path)
-{
-    const QString target = QFileInfo(path).canonicalFilePath();
-    const QDir fds(QStringLiteral("/proc/self/fd"));
-    const QStringList entries = fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
-    for (const QString &fd : entries) {
-        if (QFileInfo(fds.filePath(fd)).symLinkTarget() == target)
-            return true;
-    }
-    return false;
-}
 
 // The expected text of a pixel coordinate: 1440 twips to the inch.
 QString twipsText(int pixels, int dpi)

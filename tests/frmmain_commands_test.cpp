@@ -3,6 +3,7 @@
 // box, and how a box left open holds the polling cycle.
 
 #include "fakeservices.h"
+#include "logfiles.h"
 #include "frmmain.h"
 #include "gatewaysimulator.h"
 #include "toolbar.h"
@@ -53,28 +54,6 @@ public:
         return std::nullopt;
     }
 };
-
-QList<QByteArray> records(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = f.readAll().split('\n');
-    if (!lines.isEmpty() && lines.constLast().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
-// Whether this process holds `path` open, from the kernel's own list.
-bool heldOpen(const QString &path)
-{
-    const QString wanted = QFileInfo(path).canonicalFilePath();
-    const QFileInfoList fds = QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::Files | QDir::System);
-    for (const QFileInfo &fd : fds)
-        if (fd.symLinkTarget() == wanted)
-            return true;
-    return false;
-}
 
 } // namespace
 

@@ -2,6 +2,7 @@
 // window, reading from the gateway simulator.
 
 #include "fakeservices.h"
+#include "logfiles.h"
 #include "frmmain.h"
 #include "gatewaysimulator.h"
 #include "statusbar.h"
@@ -19,26 +20,6 @@ using namespace kestrin;
 using namespace kestrin::testing;
 
 namespace {
-
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QList<QByteArray> records(const QString &path)
-{
-    QList<QByteArray> lines = contents(path).split('\n');
-    if (!lines.isEmpty() && lines.constLast().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
-// A record as the record step must write it: the stamp, 11 readings, CR LF.
-bool wholeRecord(const QByteArray &line, const QByteArray &stamp)
-{
-    return line.startsWith(QByteArray(stamp + ", ")) && line.endsWith('\r') && line.count(" , ") == 10;
-}
 
 } // namespace
 
