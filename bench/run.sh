@@ -21,6 +21,10 @@ start_sim 0
 "$bench" throughput "127.0.0.1:$port" 20000
 echo "== memory (200000 reads, logging on)"
 "$bench" memory "127.0.0.1:$port" 200000 50000 200000
+if [[ "${SOAK:-0}" == 1 ]]; then
+  echo "== soak: 1,000,000 reads, logging on (about 24 hours of real reads, compressed)"
+  "$bench" memory "127.0.0.1:$port" 1000000 50000 100000 250000 500000 750000 1000000
+fi
 stop_sim
 
 echo "== record step (10000 records to $build)"
