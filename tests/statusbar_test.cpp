@@ -59,6 +59,8 @@ void StatusBarTest::dateAndTime_data()
     QTest::newRow("en_US morning") << QStringLiteral("en_US") << morning << QStringLiteral("3/4/2031") << QStringLiteral("9:07 AM");
     QTest::newRow("de_DE morning") << QStringLiteral("de_DE") << morning << QStringLiteral("04.03.2031") << QStringLiteral("09:07");
     QTest::newRow("en_US midnight") << QStringLiteral("en_US") << QDateTime(QDate(2030, 1, 1), QTime(0, 0)) << QStringLiteral("1/1/2030") << QStringLiteral("12:00 AM");
+    // The C locale's short time format has seconds; the panel shows none.
+    QTest::newRow("C locale") << QStringLiteral("C") << afternoon << QStringLiteral("8 Dec 2026") << QStringLiteral("16:05");
 }
 
 void StatusBarTest::dateAndTime()

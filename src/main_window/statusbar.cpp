@@ -90,7 +90,7 @@ void StatusBar::refresh()
     const QDateTime now = m_clock();
     const QLocale locale;
     m_panels[1]->setText(locale.toString(now.date(), dateFormat(locale)));
-    m_panels[2]->setText(locale.toString(now.time(), QLocale::ShortFormat));
+    m_panels[2]->setText(locale.toString(now.time(), LocaleFormats::hoursAndMinutes(locale)));
 
     // A wake-up that comes a little early shows the old minute once more and
     // then waits only the few milliseconds that are left.

@@ -39,4 +39,12 @@ QString LocaleFormats::timeWithSeconds(const QLocale &locale)
     return format.trimmed();
 }
 
+QString LocaleFormats::hoursAndMinutes(const QLocale &locale)
+{
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    static const QRegularExpression seconds(QStringLiteral("[:.]?s+(\\.z+)?"));
+    format.remove(seconds);
+    return format.trimmed();
+}
+
 } // namespace kestrin

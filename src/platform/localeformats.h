@@ -15,6 +15,8 @@ public:
     // Every year field outside quoted text becomes "yyyy".
     static QString withFourDigitYear(const QString &format);
     static QString timeWithSeconds(const QLocale &locale);
+    // Hours and minutes only: some locales' short format carries seconds too.
+    static QString hoursAndMinutes(const QLocale &locale);
 };
 
 } // namespace kestrin
