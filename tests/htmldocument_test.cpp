@@ -1,7 +1,11 @@
 #include "htmldocument.h"
 
 #include <QTest>
+#include <QThread>
 
+#include <sys/resource.h>
+
+#include <memory>
 #include <utility>
 
 using kestrin::HtmlDocument;
@@ -16,6 +20,8 @@ private Q_SLOTS:
     void rendering_data();
     void rendering();
     void elementOutlivesMove();
+    void deepNesting_data();
+    void deepNesting();
 };
 
 void HtmlDocumentTest::value_data()
@@ -189,6 +195,61 @@ void HtmlDocumentTest::elementOutlivesMove()
     QCOMPARE(element->Value().value_or(QString()), QStringLiteral("21.5"));
     QCOMPARE(other.getElementById(QStringLiteral("Temperature_0"))->Value().value_or(QString()),
              QStringLiteral("21.5"));
+}
+
+void HtmlDocumentTest::deepNesting_data()
+{
+    QTest::addColumn<QByteArray>("open");
+    QTest::addColumn<QByteArray>("close");
+
+    QTest::newRow("unclosed divs") << QByteArray("<div>") << QByteArray();
+    QTest::newRow("closed divs") << QByteArray("<div>") << QByteArray("</div>");
+    QTest::newRow("lists in list items") << QByteArray("<ul><li>") << QByteArray("</li></ul>");
+    QTest::newRow("unclosed spans") << QByteArray("<span>") << QByteArray();
+}
+
+static qint64 peakResidentKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// A page is only as deep as its sender makes it: nesting must cost neither
+// the call stack (the walk runs here on a thread with a small one) nor memory
+// growing with the square of the depth.
+void HtmlDocumentTest::deepNesting()
+{
+    QFETCH(QByteArray, open);
+    QFETCH(QByteArray, close);
+
+    constexpr int depth = 20000;
+    const QByteArray body = open.repeated(depth) + "<input id=Temperature_0 value=21.5>" + close.repeated(depth);
+
+    struct Outcome
+    {
+        std::optional<QString> value;
+        QString text;
+        qsizetype fields = -1;
+    };
+    Outcome outcome;
+    const qint64 peakBefore = peakResidentKiB();
+    std::unique_ptr<QThread> worker(QThread::create([&body, &outcome] {
+        const HtmlDocument doc = HtmlDocument::parse(body, "text/html");
+        if (const auto element = doc.getElementById(QStringLiteral("Temperature_0")))
+            outcome.value = element->Value();
+        outcome.text = doc.text();
+        outcome.fields = doc.fields().size();
+    }));
+    worker->setStackSize(2 * 1024 * 1024);
+    worker->start();
+    QVERIFY(worker->wait(60000));
+
+    QCOMPARE(outcome.value.value_or(QString()), QStringLiteral("21.5"));
+    QCOMPARE(outcome.text, QStringLiteral("[21.5]"));
+    QCOMPARE(outcome.fields, qsizetype(1));
+    QVERIFY2(peakResidentKiB() - peakBefore < 256 * 1024,
+             qPrintable(QStringLiteral("peak resident memory grew by %1 KiB").arg(peakResidentKiB() - peakBefore)));
 }
 
 QTEST_GUILESS_MAIN(HtmlDocumentTest)

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <utility>
+#include <vector>
 
 namespace kestrin {
 
@@ -82,20 +83,34 @@ const GumboNode *childAt(const GumboVector *children, unsigned int i)
     return static_cast<const GumboNode *>(children->data[i]);
 }
 
+// Where a walk stands in one element's children. The walks keep their own
+// stack of these instead of recursing: a page can nest elements far deeper
+// than the call stack reaches.
+struct ChildCursor
+{
+    const GumboVector *children;
+    unsigned int next;
+};
+
 // Pre-order walk over the elements below `node`; `visit` returns false to stop.
 bool walkElements(const GumboNode *node, const std::function<bool(const GumboNode *)> &visit)
 {
-    const GumboVector *children = childrenOf(node);
-    if (!children)
-        return true;
-    for (unsigned int i = 0; i < children->length; ++i) {
-        const GumboNode *child = childAt(children, i);
+    std::vector<ChildCursor> stack;
+    if (const GumboVector *children = childrenOf(node))
+        stack.push_back({children, 0});
+    while (!stack.empty()) {
+        ChildCursor &top = stack.back();
+        if (top.next >= top.children->length) {
+            stack.pop_back();
+            continue;
+        }
+        const GumboNode *child = childAt(top.children, top.next++);
         if (child->type != GUMBO_NODE_ELEMENT && child->type != GUMBO_NODE_TEMPLATE)
             continue;
         if (!visit(child))
             return false;
-        if (!walkElements(child, visit))
-            return false;
+        if (const GumboVector *children = childrenOf(child))
+            stack.push_back({children, 0});
     }
     return true;
 }
@@ -120,24 +135,35 @@ bool hasAttribute(const GumboNode *node, const char *name)
     return attributeOf(node, name).has_value();
 }
 
-void appendTextContent(const GumboNode *node, QString &out, bool skipScripts)
+void appendTextContent(const GumboNode *root, QString &out, bool skipScripts)
 {
-    switch (node->type) {
-    case GUMBO_NODE_TEXT:
-    case GUMBO_NODE_WHITESPACE:
-    case GUMBO_NODE_CDATA:
-        out += QString::fromUtf8(node->v.text.text);
-        return;
-    case GUMBO_NODE_ELEMENT:
-        if (skipScripts && tagOf(node) == GUMBO_TAG_SCRIPT)
+    std::vector<ChildCursor> stack;
+    auto enter = [&](const GumboNode *node) {
+        switch (node->type) {
+        case GUMBO_NODE_TEXT:
+        case GUMBO_NODE_WHITESPACE:
+        case GUMBO_NODE_CDATA:
+            out += QString::fromUtf8(node->v.text.text);
             return;
-        break;
-    default:
-        break;
-    }
-    if (const GumboVector *children = childrenOf(node)) {
-        for (unsigned int i = 0; i < children->length; ++i)
-            appendTextContent(childAt(children, i), out, skipScripts);
+        case GUMBO_NODE_ELEMENT:
+            if (skipScripts && tagOf(node) == GUMBO_TAG_SCRIPT)
+                return;
+            break;
+        default:
+            break;
+        }
+        if (const GumboVector *children = childrenOf(node))
+            stack.push_back({children, 0});
+    };
+    enter(root);
+    while (!stack.empty()) {
+        ChildCursor &top = stack.back();
+        if (top.next >= top.children->length) {
+            stack.pop_back();
+            continue;
+        }
+        const GumboNode *child = childAt(top.children, top.next++);
+        enter(child);
     }
 }
 
@@ -313,7 +339,43 @@ std::optional<QString> valueOf(const GumboNode *node);
 class TextRenderer final
 {
 public:
-    void render(const GumboNode *node)
+    void render(const GumboNode *root)
+    {
+        enter(root);
+        while (!m_open.empty()) {
+            OpenNode &top = m_open.back();
+            if (top.next < top.children->length) {
+                const GumboNode *child = childAt(top.children, top.next++);
+                enter(child);
+                continue;
+            }
+            const OpenNode done = top;
+            m_open.pop_back();
+            if (done.block)
+                endLine();
+            if (done.cell)
+                m_pendingSpace = !m_line.isEmpty();
+        }
+    }
+
+    QString result()
+    {
+        endLine();
+        return m_lines.join(u'\n');
+    }
+
+private:
+    // A node whose children are being rendered, with what to do after them.
+    struct OpenNode
+    {
+        const GumboVector *children;
+        unsigned int next;
+        bool block;
+        bool cell;
+    };
+
+    // Renders a leaf at once, or opens a node whose children follow.
+    void enter(const GumboNode *node)
     {
         switch (node->type) {
         case GUMBO_NODE_TEXT:
@@ -341,9 +403,10 @@ public:
             endLine();
         if (cell)
             m_pendingSpace = !m_line.isEmpty();
-        if (const GumboVector *children = childrenOf(node)) {
-            for (unsigned int i = 0; i < children->length; ++i)
-                render(childAt(children, i));
+        const GumboVector *children = childrenOf(node);
+        if (children) {
+            m_open.push_back({children, 0, block, cell});
+            return;
         }
         if (block)
             endLine();
@@ -351,13 +414,6 @@ public:
             m_pendingSpace = !m_line.isEmpty();
     }
 
-    QString result()
-    {
-        endLine();
-        return m_lines.join(u'\n');
-    }
-
-private:
     void addText(const QString &text)
     {
         for (const QChar c : text) {
@@ -380,6 +436,7 @@ private:
         m_pendingSpace = false;
     }
 
+    std::vector<OpenNode> m_open;
     QStringList m_lines;
     QString m_line;
     bool m_pendingSpace = false;
