@@ -6,7 +6,13 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc)
 
-.PHONY: all bootstrap configure build test run bench clean
+# The sanitizer and fuzz builds live in directories of their own.
+SANITIZE_BUILD ?= build-asan
+FUZZ_BUILD     ?= build-fuzz
+FUZZ_CXX       ?= clang++-14
+FUZZ_SECONDS   ?= 300
+
+.PHONY: all bootstrap configure build test run bench clean test-sanitize fuzz-build fuzz
 
 all: build
 
@@ -22,6 +28,20 @@ build: configure
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The whole suite again, built with gcc's AddressSanitizer and
+# UndefinedBehaviorSanitizer (leaks included); CI runs it after `make test`.
+test-sanitize:
+	@$(MAKE) --no-print-directory test BUILD=$(SANITIZE_BUILD) CMAKE_ARGS="$(CMAKE_ARGS) -DKESTRIN_SANITIZE=ON"
+
+# libFuzzer targets (fuzz/), built with clang; `make fuzz` runs each for
+# FUZZ_SECONDS, CI for a short while.
+fuzz-build: bootstrap
+	@cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+fuzz: fuzz-build
+	@bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 run: build
 	@bash scripts/run.sh $(BUILD)
 
@@ -29,4 +49,4 @@ bench: build
 	@bash bench/run.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
