@@ -37,9 +37,8 @@ const QString kStatusText = QStringLiteral("Status");
 
 struct MenuEntry
 {
-    const char *name;    // objectName; empty for a menu's end
+    const char *name;    // objectName
     const char *caption; // "-" for a separator
-    QKeySequence::StandardKey standardKey;
     int shortcut; // Qt key combination, 0 for none
     bool hidden;
     bool checked;
@@ -161,8 +160,6 @@ void frmMain::createControls()
 
 void frmMain::createMenus()
 {
-    using SK = QKeySequence::StandardKey;
-    constexpr SK none = QKeySequence::UnknownKey;
     struct Menu
     {
         const char *name;
@@ -172,52 +169,52 @@ void frmMain::createMenus()
     const std::vector<Menu> menus = {
         {"mnuFile", "&File",
          {
-             {"mnuFileNew", "&New", none, (Qt::CTRL | Qt::Key_N).toCombined(), false, false},
-             {"mnuFileOpen", "&Open...", none, 0, false, false},
-             {"mnuFileClose", "&Close", none, 0, false, false},
-             {"mnuFileBar0", "-", none, 0, false, false},
-             {"mnuFileSave", "&Save", none, 0, false, false},
-             {"mnuFileSaveAs", "Save &As...", none, 0, false, false},
-             {"mnuFileSaveAll", "Save A&ll", none, 0, false, false},
-             {"mnuFileBar1", "-", none, 0, false, false},
-             {"mnuFileProperties", "Propert&ies", none, 0, false, false},
-             {"mnuFileBar2", "-", none, 0, false, false},
-             {"mnuFilePageSetup", "Page Set&up...", none, 0, false, false},
-             {"mnuFilePrintPreview", "Print Pre&view", none, 0, false, false},
-             {"mnuFilePrint", "&Print...", none, 0, false, false},
-             {"mnuFileBar3", "-", none, 0, false, false},
-             {"mnuFileSend", "Sen&d...", none, 0, false, false},
-             {"mnuFileBar4", "-", none, 0, false, false},
-             {"mnuFileMRU1", "", none, 0, true, false},
-             {"mnuFileMRU2", "", none, 0, true, false},
-             {"mnuFileMRU3", "", none, 0, true, false},
-             {"mnuFileBar5", "-", none, 0, true, false},
-             {"mnuFileExit", "E&xit", none, 0, false, false},
+             {"mnuFileNew", "&New", (Qt::CTRL | Qt::Key_N).toCombined(), false, false},
+             {"mnuFileOpen", "&Open...", 0, false, false},
+             {"mnuFileClose", "&Close", 0, false, false},
+             {"mnuFileBar0", "-", 0, false, false},
+             {"mnuFileSave", "&Save", 0, false, false},
+             {"mnuFileSaveAs", "Save &As...", 0, false, false},
+             {"mnuFileSaveAll", "Save A&ll", 0, false, false},
+             {"mnuFileBar1", "-", 0, false, false},
+             {"mnuFileProperties", "Propert&ies", 0, false, false},
+             {"mnuFileBar2", "-", 0, false, false},
+             {"mnuFilePageSetup", "Page Set&up...", 0, false, false},
+             {"mnuFilePrintPreview", "Print Pre&view", 0, false, false},
+             {"mnuFilePrint", "&Print...", 0, false, false},
+             {"mnuFileBar3", "-", 0, false, false},
+             {"mnuFileSend", "Sen&d...", 0, false, false},
+             {"mnuFileBar4", "-", 0, false, false},
+             {"mnuFileMRU1", "", 0, true, false},
+             {"mnuFileMRU2", "", 0, true, false},
+             {"mnuFileMRU3", "", 0, true, false},
+             {"mnuFileBar5", "-", 0, true, false},
+             {"mnuFileExit", "E&xit", 0, false, false},
          }},
         {"mnuEdit", "&Edit",
          {
-             {"mnuEditUndo", "&Undo", none, 0, false, false},
-             {"mnuEditBar0", "-", none, 0, false, false},
-             {"mnuEditCut", "Cu&t", none, (Qt::CTRL | Qt::Key_X).toCombined(), false, false},
-             {"mnuEditCopy", "&Copy", none, (Qt::CTRL | Qt::Key_C).toCombined(), false, false},
-             {"mnuEditPaste", "&Paste", none, (Qt::CTRL | Qt::Key_V).toCombined(), false, false},
-             {"mnuEditPasteSpecial", "Paste &Special...", none, 0, false, false},
+             {"mnuEditUndo", "&Undo", 0, false, false},
+             {"mnuEditBar0", "-", 0, false, false},
+             {"mnuEditCut", "Cu&t", (Qt::CTRL | Qt::Key_X).toCombined(), false, false},
+             {"mnuEditCopy", "&Copy", (Qt::CTRL | Qt::Key_C).toCombined(), false, false},
+             {"mnuEditPaste", "&Paste", (Qt::CTRL | Qt::Key_V).toCombined(), false, false},
+             {"mnuEditPasteSpecial", "Paste &Special...", 0, false, false},
          }},
         {"mnuView", "&View",
          {
-             {"mnuViewToolbar", "&Toolbar", none, 0, false, true},
-             {"mnuViewStatusBar", "Status &Bar", none, 0, false, true},
-             {"mnuViewBar0", "-", none, 0, false, false},
-             {"mnuViewRefresh", "&Refresh", none, 0, false, false},
-             {"mnuViewOptions", "&Options...", none, 0, false, false},
-             {"mnuViewWebBrowser", "&Web Browser", none, 0, false, false},
+             {"mnuViewToolbar", "&Toolbar", 0, false, true},
+             {"mnuViewStatusBar", "Status &Bar", 0, false, true},
+             {"mnuViewBar0", "-", 0, false, false},
+             {"mnuViewRefresh", "&Refresh", 0, false, false},
+             {"mnuViewOptions", "&Options...", 0, false, false},
+             {"mnuViewWebBrowser", "&Web Browser", 0, false, false},
          }},
         {"mnuHelp", "&Help",
          {
-             {"mnuHelpContents", "&Contents", none, 0, false, false},
-             {"mnuHelpSearchForHelpOn", "&Search For Help On...", none, 0, false, false},
-             {"mnuHelpBar0", "-", none, 0, false, false},
-             {"mnuHelpAbout", "&About ", none, 0, false, false},
+             {"mnuHelpContents", "&Contents", 0, false, false},
+             {"mnuHelpSearchForHelpOn", "&Search For Help On...", 0, false, false},
+             {"mnuHelpBar0", "-", 0, false, false},
+             {"mnuHelpAbout", "&About ", 0, false, false},
          }},
     };
 
