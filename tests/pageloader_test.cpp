@@ -1,5 +1,7 @@
 #include "pageloader.h"
 
+#include "fixtureserver.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>
@@ -24,62 +26,23 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A small HTTP server on its own thread, recording what it receives.
-class TestServer
+// The fixture server, holding back the slow routes until it is released.
+class TestServer final : public kestrin::testing::FixtureServer
 {
 public:
-    explicit TestServer(const char *host = "127.0.0.1") : m_host(host)
+    explicit TestServer(const char *host = "127.0.0.1")
+        : FixtureServer(host)
     {
-        m_server.set_keep_alive_max_count(1000);
-        m_server.set_tcp_nodelay(true); // no 40 ms Nagle stall between head and body
-        m_server.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &) {
-            const std::lock_guard lock(m_mutex);
-            m_targets.push_back(req.target);
-            m_remotePorts.insert(req.remote_port);
-            return httplib::Server::HandlerResponse::Unhandled;
-        });
-        port = m_server.bind_to_any_port(host);
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        while (!m_server.is_running())
-            std::this_thread::sleep_for(1ms);
+        server().set_keep_alive_max_count(1000);
+        start();
     }
-
-    ~TestServer()
+    ~TestServer() override
     {
         release = true;
-        m_server.stop();
-        m_thread.join();
+        stop();
     }
 
-    QByteArray url(const QByteArray &path) const
-    {
-        return "http://" + m_host + ':' + QByteArray::number(port) + path;
-    }
-
-    std::vector<std::string> targets() const
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_targets;
-    }
-
-    size_t connections() const
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_remotePorts.size();
-    }
-
-    httplib::Server &server() { return m_server; }
-
-    int port = 0;
     std::atomic<bool> release{false};
-
-private:
-    QByteArray m_host;
-    httplib::Server m_server;
-    std::thread m_thread;
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_targets;
-    std::set<int> m_remotePorts;
 };
 
 struct Outcome

@@ -1,5 +1,7 @@
 #include "webbrowser.h"
 
+#include "fixtureserver.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -25,72 +27,48 @@ namespace {
 
 const QByteArray gatewayPath = "/1Wire/ReadDS18B20.html?DS18B20Request=%7b9C000000B4A89828,12%7d";
 
-class TestServer
+class TestServer final : public kestrin::testing::FixtureServer
 {
 public:
     TestServer()
     {
-        m_server.set_tcp_nodelay(true); // no 40 ms Nagle stall between head and body
-        m_server.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &) {
-            const std::lock_guard lock(m_mutex);
-            m_lastTarget = req.target;
-            return httplib::Server::HandlerResponse::Unhandled;
-        });
-        m_server.Get("/1Wire/ReadDS18B20.html", [](const httplib::Request &, httplib::Response &res) {
+        httplib::Server &http = server();
+        http.Get("/1Wire/ReadDS18B20.html", [](const httplib::Request &, httplib::Response &res) {
             res.set_content("<html><head><title>DS18B20 Read</title></head><body><table><tr><td>Temperature"
                             "</td><td><input id=Temperature_0 value=\"21.5\"></td></tr></table></body></html>",
                             "text/html");
         });
-        m_server.Get("/page", [](const httplib::Request &, httplib::Response &res) {
+        http.Get("/page", [](const httplib::Request &, httplib::Response &res) {
             res.set_content("<input id=Temperature_0 value=7>", "text/html");
         });
-        m_server.Get("/broken", [](const httplib::Request &, httplib::Response &res) {
+        http.Get("/broken", [](const httplib::Request &, httplib::Response &res) {
             res.status = 500;
             res.set_content("<input id=Temperature_0 value=99>", "text/html");
         });
-        m_server.Get("/big", [](const httplib::Request &, httplib::Response &res) {
+        http.Get("/big", [](const httplib::Request &, httplib::Response &res) {
             res.set_content("<input id=Temperature_0 value=1>" + std::string(4096, ' '), "text/html");
         });
-        m_server.Get("/away", [](const httplib::Request &, httplib::Response &res) {
+        http.Get("/away", [](const httplib::Request &, httplib::Response &res) {
             res.set_redirect("http://127.0.0.2:9/page");
         });
-        m_server.Get("/slow", [this](const httplib::Request &, httplib::Response &res) {
+        http.Get("/slow", [this](const httplib::Request &, httplib::Response &res) {
             for (int i = 0; i < 300 && !m_stopping; ++i)
                 std::this_thread::sleep_for(10ms);
             res.set_content("<input id=Temperature_0 value=3>", "text/html");
         });
-        port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        while (!m_server.is_running())
-            std::this_thread::sleep_for(1ms);
+        start();
     }
 
-    ~TestServer()
+    ~TestServer() override
     {
         m_stopping = true;
-        m_server.stop();
-        m_thread.join();
+        stop();
     }
 
-    QString url(const QByteArray &path) const
-    {
-        return QString::fromLatin1("http://127.0.0.1:" + QByteArray::number(port) + path);
-    }
-
-    QByteArray lastTarget() const
-    {
-        const std::lock_guard lock(m_mutex);
-        return QByteArray::fromStdString(m_lastTarget);
-    }
-
-    int port = 0;
+    QString url(const QByteArray &path) const { return QString::fromLatin1(FixtureServer::url(path)); }
 
 private:
-    httplib::Server m_server;
-    std::thread m_thread;
     std::atomic<bool> m_stopping{false};
-    mutable std::mutex m_mutex;
-    std::string m_lastTarget;
 };
 
 int closedPort()
