@@ -92,11 +92,15 @@ struct ChildCursor
     unsigned int next;
 };
 
-// Pre-order walk over the elements below `node`; `visit` returns false to stop.
-bool walkElements(const GumboNode *node, const std::function<bool(const GumboNode *)> &visit)
+enum class Walk { Descend, Skip, Stop };
+
+// Pre-order walk over every node below `root` (not `root` itself). `visit`
+// says whether to go into the node's children, pass them by, or stop; the
+// result is false when a visit stopped the walk.
+bool walkNodes(const GumboNode *root, const std::function<Walk(const GumboNode *)> &visit)
 {
     std::vector<ChildCursor> stack;
-    if (const GumboVector *children = childrenOf(node))
+    if (const GumboVector *children = childrenOf(root))
         stack.push_back({children, 0});
     while (!stack.empty()) {
         ChildCursor &top = stack.back();
@@ -105,14 +109,25 @@ bool walkElements(const GumboNode *node, const std::function<bool(const GumboNod
             continue;
         }
         const GumboNode *child = childAt(top.children, top.next++);
-        if (child->type != GUMBO_NODE_ELEMENT && child->type != GUMBO_NODE_TEMPLATE)
-            continue;
-        if (!visit(child))
+        const Walk next = visit(child);
+        if (next == Walk::Stop)
             return false;
-        if (const GumboVector *children = childrenOf(child))
-            stack.push_back({children, 0});
+        if (next == Walk::Descend) {
+            if (const GumboVector *children = childrenOf(child))
+                stack.push_back({children, 0});
+        }
     }
     return true;
+}
+
+// Pre-order walk over the elements below `node`; `visit` returns false to stop.
+bool walkElements(const GumboNode *node, const std::function<bool(const GumboNode *)> &visit)
+{
+    return walkNodes(node, [&visit](const GumboNode *child) {
+        if (child->type != GUMBO_NODE_ELEMENT && child->type != GUMBO_NODE_TEMPLATE)
+            return Walk::Skip;
+        return visit(child) ? Walk::Descend : Walk::Stop;
+    });
 }
 
 GumboTag tagOf(const GumboNode *node)
@@ -137,34 +152,21 @@ bool hasAttribute(const GumboNode *node, const char *name)
 
 void appendTextContent(const GumboNode *root, QString &out, bool skipScripts)
 {
-    std::vector<ChildCursor> stack;
-    auto enter = [&](const GumboNode *node) {
+    auto text = [&out, skipScripts](const GumboNode *node) {
         switch (node->type) {
         case GUMBO_NODE_TEXT:
         case GUMBO_NODE_WHITESPACE:
         case GUMBO_NODE_CDATA:
             out += QString::fromUtf8(node->v.text.text);
-            return;
+            return Walk::Skip;
         case GUMBO_NODE_ELEMENT:
-            if (skipScripts && tagOf(node) == GUMBO_TAG_SCRIPT)
-                return;
-            break;
+            return skipScripts && tagOf(node) == GUMBO_TAG_SCRIPT ? Walk::Skip : Walk::Descend;
         default:
-            break;
+            return Walk::Descend;
         }
-        if (const GumboVector *children = childrenOf(node))
-            stack.push_back({children, 0});
     };
-    enter(root);
-    while (!stack.empty()) {
-        ChildCursor &top = stack.back();
-        if (top.next >= top.children->length) {
-            stack.pop_back();
-            continue;
-        }
-        const GumboNode *child = childAt(top.children, top.next++);
-        enter(child);
-    }
+    if (text(root) == Walk::Descend)
+        walkNodes(root, text);
 }
 
 QString textContentOf(const GumboNode *node, bool skipScripts = false)
