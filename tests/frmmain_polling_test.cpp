@@ -43,6 +43,7 @@ private Q_SLOTS:
     void closingEndsTheCycle();
 
 private:
+    bool startSimulator(int conversionMs);
     std::unique_ptr<frmMain> makeWindow(const QString &host, int minFailedLoadMs = 1000);
 
     std::unique_ptr<sim::GatewaySimulator> m_sim;
@@ -57,12 +58,22 @@ void FrmMainPollingTest::initTestCase()
 
 void FrmMainPollingTest::init()
 {
+    QVERIFY(startSimulator(0));
+}
+
+bool FrmMainPollingTest::startSimulator(int conversionMs)
+{
+    m_sim.reset();
     sim::SimulatorOptions options;
-    options.conversionMs = 0;
+    options.conversionMs = conversionMs;
     m_sim = std::make_unique<sim::GatewaySimulator>(options);
     std::string error;
-    QVERIFY2(m_sim->start(&error), error.c_str());
+    if (!m_sim->start(&error)) {
+        qWarning("simulator: %s", error.c_str());
+        return false;
+    }
     m_host = QStringLiteral("127.0.0.1:%1").arg(m_sim->port());
+    return true;
 }
 
 void FrmMainPollingTest::cleanup()
@@ -159,12 +170,8 @@ void FrmMainPollingTest::unreachableGatewayLeavesZeroAndKeepsTurning()
 
 void FrmMainPollingTest::windowHiddenUntilFirstPageCompletes()
 {
-    m_sim.reset();
-    sim::SimulatorOptions options;
-    options.conversionMs = 150;
-    m_sim = std::make_unique<sim::GatewaySimulator>(options);
-    QVERIFY(m_sim->start());
-    auto window = makeWindow(QStringLiteral("127.0.0.1:%1").arg(m_sim->port()));
+    QVERIFY(startSimulator(150));
+    auto window = makeWindow(m_host);
     bool checked = false;
     QTimer::singleShot(50, window.get(), [&] {
         checked = true;
@@ -178,12 +185,8 @@ void FrmMainPollingTest::windowHiddenUntilFirstPageCompletes()
 
 void FrmMainPollingTest::displayWhileReadInFlight()
 {
-    m_sim.reset();
-    sim::SimulatorOptions options;
-    options.conversionMs = 150;
-    m_sim = std::make_unique<sim::GatewaySimulator>(options);
-    QVERIFY(m_sim->start());
-    auto window = makeWindow(QStringLiteral("127.0.0.1:%1").arg(m_sim->port()));
+    QVERIFY(startSimulator(150));
+    auto window = makeWindow(m_host);
     QVERIFY(window->cycle().readSlot(0));
     const QString firstTemperature = window->findChild<QLineEdit *>(QStringLiteral("txtTemperature"))->text();
 
