@@ -1,5 +1,7 @@
 #include "frmabout.h"
 
+#include "twips.h"
+
 #include "abouticon.xpm"
 #include "appinfo.h"
 #include "messagebox.h"
@@ -28,7 +30,6 @@ const QString sysInfoExe = QStringLiteral("\\MSINFO32.EXE");
 
 constexpr quint32 valueBufferSize = 1024;
 
-constexpr int twipsPerInch = 1440;
 
 QFrame *makeLine(QWidget *parent, const QString &name, const QColor &colour)
 {
@@ -65,39 +66,39 @@ frmAbout::frmAbout(QWidget *owner, MessageBoxService &messageBox, Registry &regi
     setWindowTitle(QStringLiteral("About Project1"));
     setModal(true);
     setSizeGripEnabled(false);
-    setFixedSize(twipsX(5892), twipsY(3672));
+    setFixedSize(Twips::x(this, 5892), Twips::y(this, 3672));
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(twipsRect(4245, 2625, 1467, 345));
+    cmdOK->setGeometry(Twips::rect(this, 4245, 2625, 1467, 345));
     cmdOK->setDefault(true);
 
     cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    cmdSysInfo->setGeometry(twipsRect(4260, 3075, 1452, 345));
+    cmdSysInfo->setGeometry(Twips::rect(this, 4260, 3075, 1452, 345));
 
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
-    picIcon->setGeometry(twipsRect(240, 240, 432, 432));
+    picIcon->setGeometry(Twips::rect(this, 240, 240, 432, 432));
     // A picture box is a tab stop, between the buttons and the labels.
     picIcon->setFocusPolicy(Qt::TabFocus);
     picIcon->setAlignment(Qt::AlignCenter);
     picIcon->setPixmap(QPixmap(abouticon_xpm).scaled(picIcon->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 
     lblDisclaimer = makeLabel(this, QStringLiteral("lblDisclaimer"), QStringLiteral("Warning: ..."));
-    lblDisclaimer->setGeometry(twipsRect(255, 2625, 3870, 825));
+    lblDisclaimer->setGeometry(Twips::rect(this, 255, 2625, 3870, 825));
     lblVersion = makeLabel(this, QStringLiteral("lblVersion"), QStringLiteral("Version"));
-    lblVersion->setGeometry(twipsRect(1050, 780, 4092, 225));
+    lblVersion->setGeometry(Twips::rect(this, 1050, 780, 4092, 225));
     lblTitle = makeLabel(this, QStringLiteral("lblTitle"), QStringLiteral("Application Title"));
-    lblTitle->setGeometry(twipsRect(1050, 240, 4092, 480));
+    lblTitle->setGeometry(Twips::rect(this, 1050, 240, 4092, 480));
     lblDescription = makeLabel(this, QStringLiteral("lblDescription"), QStringLiteral("App Description"));
-    lblDescription->setGeometry(twipsRect(1050, 1125, 4092, 1170));
+    lblDescription->setGeometry(Twips::rect(this, 1050, 1125, 4092, 1170));
 
     // The etched rule: a grey line with a white one just below it.
     Line1_1 = makeLine(this, QStringLiteral("Line1_1"), QColor(128, 128, 128));
-    Line1_1->setGeometry(twipsX(225), twipsY(2430), twipsX(5657) - twipsX(225), 1);
+    Line1_1->setGeometry(Twips::x(this, 225), Twips::y(this, 2430), Twips::x(this, 5657) - Twips::x(this, 225), 1);
     Line1_0 = makeLine(this, QStringLiteral("Line1_0"), QColor(255, 255, 255));
-    Line1_0->setGeometry(twipsX(240), twipsY(2445), twipsX(5657) - twipsX(240), 2);
+    Line1_0->setGeometry(Twips::x(this, 240), Twips::y(this, 2445), Twips::x(this, 5657) - Twips::x(this, 240), 2);
 
     setTabOrder(cmdOK, cmdSysInfo);
     setTabOrder(cmdSysInfo, picIcon);
@@ -205,21 +206,6 @@ KeyReadResult frmAbout::GetKeyValue(const quint32 &KeyRoot, const QString &KeyNa
 
     m_registry.RegCloseKey(hKey);
     return KeyReadResult::Read;
-}
-
-int frmAbout::twipsX(int twips) const
-{
-    return qRound(double(twips) * logicalDpiX() / twipsPerInch);
-}
-
-int frmAbout::twipsY(int twips) const
-{
-    return qRound(double(twips) * logicalDpiY() / twipsPerInch);
-}
-
-QRect frmAbout::twipsRect(int left, int top, int width, int height) const
-{
-    return QRect(twipsX(left), twipsY(top), twipsX(width), twipsY(height));
 }
 
 } // namespace kestrin

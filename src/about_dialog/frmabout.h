@@ -48,9 +48,6 @@ private:
     void cmdOK_Click();
     void cmdSysInfo_Click();
 
-    int twipsX(int twips) const;
-    int twipsY(int twips) const;
-    QRect twipsRect(int left, int top, int width, int height) const;
 
     MessageBoxService &m_messageBox;
     Registry &m_registry;

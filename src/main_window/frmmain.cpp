@@ -11,6 +11,7 @@
 #include "statusbar.h"
 #include "toolbar.h"
 #include "toolbaricons.h"
+#include "twips.h"
 
 #include <QAction>
 #include <QApplication>
@@ -78,17 +79,12 @@ frmMain::~frmMain()
 
 int frmMain::twipsToPixelsX(int twips) const
 {
-    return qRound(double(twips) * logicalDpiX() / 1440.0);
+    return Twips::x(this, twips);
 }
 
 int frmMain::twipsToPixelsY(int twips) const
 {
-    return qRound(double(twips) * logicalDpiY() / 1440.0);
-}
-
-QRect frmMain::twipsRect(int left, int top, int width, int height) const
-{
-    return QRect(twipsToPixelsX(left), twipsToPixelsY(top), twipsToPixelsX(width), twipsToPixelsY(height));
+    return Twips::y(this, twips);
 }
 
 void frmMain::createControls()
@@ -110,11 +106,11 @@ void frmMain::createControls()
     // Nobody types addresses here; a completer would search the whole
     // growing list on every read.
     cboAddress->setCompleter(nullptr);
-    cboAddress->setGeometry(twipsRect(1920, 360, 11650, 280));
+    cboAddress->setGeometry(Twips::rect(this, 1920, 360, 11650, 280));
 
     brwWebBrowser = new WebBrowser(m_client, m_services.browserOptions);
     brwWebBrowser->setObjectName(QStringLiteral("brwWebBrowser"));
-    brwWebBrowser->setGeometry(twipsRect(1920, 960, 11650, 4570));
+    brwWebBrowser->setGeometry(Twips::rect(this, 1920, 960, 11650, 4570));
 
     auto label = [this](const char *name, const QString &text, QRect where) {
         auto *l = new QLabel(text, m_client);
@@ -144,15 +140,15 @@ void frmMain::createControls()
         return b;
     };
 
-    Label1 = label("Label1", QStringLiteral("Sensor Number"), twipsRect(360, 1920, 1210, 250));
-    txtSensorNum = field("txtSensorNum", twipsRect(360, 2280, 1090, 610));
-    Label2 = label("Label2", QStringLiteral("Temperature"), twipsRect(360, 3120, 1210, 250));
-    txtTemperature = field("txtTemperature", twipsRect(360, 3360, 1090, 610));
-    btnFileWrite = button("btnFileWrite", QStringLiteral("Start Logging"), twipsRect(1920, 5760, 1690, 730));
-    txtFileName = field("txtFileName", twipsRect(3840, 5760, 3970, 300));
-    txtRecNum = field("txtRecNum", twipsRect(3840, 6240, 850, 300));
-    Label3 = label("Label3", QStringLiteral("Records Written"), twipsRect(4800, 6240, 850, 370));
-    btnStop = button("btnStop", QStringLiteral("Stop Program"), twipsRect(11760, 5760, 1690, 730));
+    Label1 = label("Label1", QStringLiteral("Sensor Number"), Twips::rect(this, 360, 1920, 1210, 250));
+    txtSensorNum = field("txtSensorNum", Twips::rect(this, 360, 2280, 1090, 610));
+    Label2 = label("Label2", QStringLiteral("Temperature"), Twips::rect(this, 360, 3120, 1210, 250));
+    txtTemperature = field("txtTemperature", Twips::rect(this, 360, 3360, 1090, 610));
+    btnFileWrite = button("btnFileWrite", QStringLiteral("Start Logging"), Twips::rect(this, 1920, 5760, 1690, 730));
+    txtFileName = field("txtFileName", Twips::rect(this, 3840, 5760, 3970, 300));
+    txtRecNum = field("txtRecNum", Twips::rect(this, 3840, 6240, 850, 300));
+    Label3 = label("Label3", QStringLiteral("Records Written"), Twips::rect(this, 4800, 6240, 850, 370));
+    btnStop = button("btnStop", QStringLiteral("Stop Program"), Twips::rect(this, 11760, 5760, 1690, 730));
 
     connect(btnFileWrite, &QPushButton::clicked, this, &frmMain::btnFileWrite_Click);
     connect(btnStop, &QPushButton::clicked, this, &frmMain::btnStop_Click);
@@ -549,7 +545,7 @@ void frmMain::Form_Unload(qint16 &cancel)
     // The outer frame's bounds in twips, each read just before its write.
     const QString app = appinfo::title();
     const QString section = QStringLiteral("Settings");
-    auto twips = [](int pixels, int dpi) { return float(double(pixels) * 1440.0 / double(dpi)); };
+    auto twips = [](int pixels, int dpi) { return float(double(pixels) * Twips::PerInch / double(dpi)); };
     const std::vector<std::pair<QString, std::function<float()>>> values = {
         {QStringLiteral("MainLeft"), [&] { return twips(frameGeometry().x(), logicalDpiX()); }},
         {QStringLiteral("MainTop"), [&] { return twips(frameGeometry().y(), logicalDpiY()); }},

@@ -139,7 +139,6 @@ private:
     void placeholder(const QString &text);
     void showHelp(quint32 command);
     void endProgram();
-    QRect twipsRect(int left, int top, int width, int height) const;
 
     MainWindowServices m_services;
     PollingCycle m_cycle;

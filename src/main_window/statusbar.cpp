@@ -1,6 +1,7 @@
 #include "statusbar.h"
 
 #include "localeformats.h"
+#include "twips.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,7 +13,6 @@
 namespace kestrin {
 
 namespace {
-constexpr int twipsPerInch = 1440;
 constexpr int designHeightTwips = 276;
 constexpr int panelMinimumTwips = 1440;
 constexpr int msecsPerMinute = 60 * 1000;
@@ -67,7 +67,7 @@ void StatusBar::init()
 
 int StatusBar::twipsToPixels(int twips) const
 {
-    return (twips * logicalDpiX() + twipsPerInch / 2) / twipsPerInch;
+    return Twips::x(this, twips);
 }
 
 bool StatusBar::setPanelText(int panel, const QString &text)

@@ -1,6 +1,7 @@
 #include "toolbar.h"
 
 #include "toolbaricons.h"
+#include "twips.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -11,7 +12,6 @@ namespace kestrin {
 
 namespace {
 constexpr int designHeightTwips = 336;
-constexpr int twipsPerInch = 1440;
 } // namespace
 
 const QList<ToolBar::Position> &ToolBar::positions()
@@ -88,7 +88,7 @@ QString ToolBar::Key(const QAction *button)
 
 int ToolBar::designHeight() const
 {
-    return (designHeightTwips * logicalDpiY() + twipsPerInch / 2) / twipsPerInch;
+    return Twips::y(this, designHeightTwips);
 }
 
 QSize ToolBar::sizeHint() const
