@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // What the window shows, read again, shows the same; exponent forms are
     // not readings, so they are left out.
-    if (!shown.contains(u'E')) {
+    if (!printed.contains(u'E')) {
         const std::optional<float> again = kestrin::readingFromText(shown, locale);
         check(again.has_value());
         check(NumberFormat::displayText(*again, locale) == shown);

@@ -10,7 +10,27 @@ packages=(
   xvfb xauth x11-apps imagemagick xdotool xclip
   g++-mingw-w64-x86-64
   clang libclang-rt-14-dev
+  locales
 )
+
+# The locales the tests run the program under (C.UTF-8 comes with libc).
+test_locales=(en_US en_GB de_DE fr_FR ja_JP ar_EG)
+
+sudo=""
+if [[ $(id -u) -ne 0 ]]; then
+  sudo=sudo
+fi
+
+make_locales() {
+  local have name
+  have=$(locale -a 2>/dev/null | tr '[:upper:]' '[:lower:]')
+  for name in "${test_locales[@]}"; do
+    if ! grep -qx "$(tr '[:upper:]' '[:lower:]' <<<"$name").utf8" <<<"$have"; then
+      echo "bootstrap: generating the locale $name.UTF-8"
+      $sudo localedef -i "$name" -f UTF-8 "$name.UTF-8"
+    fi
+  done
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -18,16 +38,13 @@ for p in "${packages[@]}"; do
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
 
-if ((${#missing[@]} == 0)); then
-  exit 0
+if ((${#missing[@]} > 0)); then
+  echo "bootstrap: installing ${missing[*]}"
+  if [[ -n $sudo ]]; then
+    command -v sudo >/dev/null || { echo "bootstrap: need root (or sudo) to install ${missing[*]}" >&2; exit 1; }
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-
-echo "bootstrap: installing ${missing[*]}"
-sudo=""
-if [[ $(id -u) -ne 0 ]]; then
-  command -v sudo >/dev/null || { echo "bootstrap: need root (or sudo) to install ${missing[*]}" >&2; exit 1; }
-  sudo=sudo
-fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+make_locales

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -42,6 +43,7 @@ private Q_SLOTS:
     void recordIncludesReadingsFromBeforeLoggingStarted();
     void stopProgram_data();
     void stopProgram();
+    void servedReadingsAreLoggedExactly();
 
 private:
     std::unique_ptr<frmMain> makeWindow();
@@ -282,6 +284,73 @@ void FrmMainLoggingTest::stopProgram()
     QVERIFY(!window->cycle().runPass(11));
     QCOMPARE(records(path).size(), logging ? 1 : 0);
     QCOMPARE(QFileInfo::exists(path), logging);
+}
+
+// Runs under the locale of the process environment (CTest runs this test
+// once per locale), which the application also hands to the C library: the
+// readings must not depend on it.
+void FrmMainLoggingTest::servedReadingsAreLoggedExactly()
+{
+    struct Expected
+    {
+        const char *locale;
+        QByteArray stamp;
+        char separator;
+        QString shown; // -10.125 in the window
+    };
+    const QList<Expected> table = {
+        {"C.UTF-8", "7 Dec 2026 10:45:41", '.', QStringLiteral("-10.125")},
+        {"en_US.UTF-8", "12/7/2026 10:45:41 AM", '.', QStringLiteral("-10.125")},
+        {"en_GB.UTF-8", "07/12/2026 10:45:41", '.', QStringLiteral("-10.125")},
+        {"de_DE.UTF-8", "07.12.2026 10:45:41", ',', QStringLiteral("-10,125")},
+        {"fr_FR.UTF-8", "07/12/2026 10:45:41", ',', QStringLiteral("-10,125")},
+        {"ja_JP.UTF-8", "2026/12/07 10\xe6\x99\x82" "45\xe5\x88\x86" "41\xe7\xa7\x92", '.', QStringLiteral("-10.125")},
+        {"ar_EG.UTF-8", "7/12/2026 10:45:41 \xd8\xb5", '.',
+         QStringLiteral("\u061C-\u0661\u0660\u066B\u0661\u0662\u0665")},
+    };
+    const QByteArray environment = qgetenv("LC_ALL");
+    const auto expected = std::find_if(table.begin(), table.end(),
+                                       [&](const Expected &e) { return environment == e.locale; });
+    if (expected == table.end())
+        QSKIP("no expectations for this process's locale");
+    QLocale::setDefault(QLocale::system());
+
+    // What the gateway serves, sensor by sensor, and its print form.
+    const QList<std::pair<std::string, QByteArray>> served = {
+        {"21.5", " 21.5"},   {"-0.25", "-.25"}, {"0.5", " .5"},         {"19", " 19"},
+        {"-0.0625", "-.0625"}, {"125", " 125"}, {"-55", "-55"},        {"0.0625", " .0625"},
+        {"22.0625", " 22.0625"}, {"-0.5", "-.5"}, {"-10.125", "-10.125"},
+    };
+    sim::SimulatorOptions options;
+    options.conversionMs = 0;
+    for (int i = 0; i < served.size(); ++i)
+        options.fixedReadings[SensorTable::romIds()[std::size_t(i)]] = served[i].first;
+    m_sim = std::make_unique<sim::GatewaySimulator>(options);
+    QVERIFY(m_sim->start());
+
+    const QString path = m_dir.filePath(QStringLiteral("served.txt"));
+    auto window = makeWindow();
+    m_fakes->dialog.answers = {path};
+    button(*window, "btnFileWrite")->click();
+    QVERIFY(window->cycle().runPass(11));
+    QCOMPARE(text(*window, "txtTemperature"), expected->shown);
+
+    const QList<QByteArray> lines = records(path);
+    QCOMPARE(lines.size(), 1);
+    const QByteArray line = lines.constFirst();
+    QVERIFY2(wholeRecord(line, expected->stamp), line.constData());
+    // Split at " , " only: a comma inside a reading is followed by a digit.
+    QByteArray body = line.chopped(1).mid(expected->stamp.size() + 2);
+    const QList<QByteArray> readings = body.replace(" , ", "\x1f").split('\x1f');
+    QCOMPARE(readings.size(), served.size());
+    for (int i = 0; i < served.size(); ++i) {
+        QByteArray want = served[i].second;
+        want.replace('.', expected->separator);
+        QByteArray got = readings[i];
+        while (got.endsWith(' '))
+            got.chop(1);
+        QCOMPARE(got, want);
+    }
 }
 
 QTEST_MAIN(FrmMainLoggingTest)

@@ -85,7 +85,8 @@ start_xvfb() {
     export DISPLAY=:$(tr -d '\n' <"$work/display")
 }
 
-# Starts the program with a home of its own; sets app_pid and main_window.
+# Starts the program with a home of its own, under the locale in
+# $program_locale (C.UTF-8 unless set); sets app_pid and main_window.
 # Now and then a connection to Xvfb is refused while it is still cleaning up
 # after a killed client; such a start is tried again (x_retries counts them).
 x_retries=0
@@ -93,7 +94,8 @@ start_program() {
     local home=$1 attempt
     mkdir -p "$home/config"
     for attempt in 1 2 3; do
-        HOME=$home XDG_CONFIG_HOME=$home/config QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8 \
+        HOME=$home XDG_CONFIG_HOME=$home/config QT_QPA_PLATFORM=xcb \
+            LANG=${program_locale:-C.UTF-8} LC_ALL=${program_locale:-C.UTF-8} \
             "$app" >"$home/app.out" 2>&1 &
         app_pid=$!
         pids+=("$app_pid")

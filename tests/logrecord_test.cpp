@@ -34,6 +34,13 @@ void LogRecordTest::timeStamp_data()
     QTest::newRow("de") << QStringLiteral("de_DE") << morning << QStringLiteral("07.12.2026 10:45:41");
     QTest::newRow("de midnight") << QStringLiteral("de_DE") << midnight << QStringLiteral("08.12.2026 00:00:00");
     QTest::newRow("gb") << QStringLiteral("en_GB") << evening << QStringLiteral("02/01/2026 21:05:09");
+    QTest::newRow("fr") << QStringLiteral("fr_FR") << evening << QStringLiteral("02/01/2026 21:05:09");
+    QTest::newRow("C") << QStringLiteral("C") << evening << QStringLiteral("2 Jan 2026 21:05:09");
+    QTest::newRow("ja") << QStringLiteral("ja_JP") << evening << QStringLiteral("2026/01/02 21\u664205\u520609\u79D2");
+    // The locale's order and AM/PM text, ASCII digits, no direction marks.
+    QTest::newRow("ar_EG") << QStringLiteral("ar_EG") << evening << QStringLiteral("2/1/2026 9:05:09 \u0645");
+    QTest::newRow("fa_IR") << QStringLiteral("fa_IR") << evening << QStringLiteral("2026/1/2 21:05:09");
+    QTest::newRow("bn_BD") << QStringLiteral("bn_BD") << morning << QStringLiteral("7/12/2026 10:45:41 AM");
 }
 
 void LogRecordTest::timeStamp()
@@ -65,6 +72,10 @@ void LogRecordTest::record_data()
                                         << QByteArray("07.12.2026 10:45:41,  21,5   , -,25 \r\n");
     QTest::newRow("gb") << QStringLiteral("en_GB") << QList<float>{85.0f, 20.0625f}
                         << QByteArray("07/12/2026 10:45:41,  85     ,  20.0625 \r\n");
+    QTest::newRow("fr") << QStringLiteral("fr_FR") << QList<float>{0.5f, -55.5f}
+                        << QByteArray("07/12/2026 10:45:41,  ,5     , -55,5 \r\n");
+    QTest::newRow("ar_EG") << QStringLiteral("ar_EG") << QList<float>{-0.25f, 21.5f}
+                           << QByteArray("7/12/2026 10:45:41 \xd8\xb5, -.25   ,  21.5 \r\n");
 }
 
 void LogRecordTest::record()

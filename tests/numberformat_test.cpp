@@ -39,6 +39,17 @@ void NumberFormatTest::forms_data()
     QTest::newRow("de below one") << de << -0.25f << QStringLiteral("-0,25") << QStringLiteral("-,25 ");
     QTest::newRow("de no group separator") << de << 1234.5f << QStringLiteral("1234,5") << QStringLiteral(" 1234,5 ");
     QTest::newRow("power-on value") << de << 85.0f << QStringLiteral("85") << QStringLiteral(" 85 ");
+    QTest::newRow("fr below one") << QStringLiteral("fr_FR") << 0.5f << QStringLiteral("0,5") << QStringLiteral(" ,5 ");
+    QTest::newRow("ja negative") << QStringLiteral("ja_JP") << -55.5f << QStringLiteral("-55.5") << QStringLiteral("-55.5 ");
+    QTest::newRow("C below one") << QStringLiteral("C") << -0.0625f << QStringLiteral("-0.0625") << QStringLiteral("-.0625 ");
+    // The window may use the locale's own digits; the file never does, and
+    // its separator then is the one that goes with ASCII digits.
+    QTest::newRow("ar_EG") << QStringLiteral("ar_EG") << -10.125f
+                           << QStringLiteral("\u061C-\u0661\u0660\u066B\u0661\u0662\u0665") << QStringLiteral("-10.125 ");
+    QTest::newRow("fa_IR") << QStringLiteral("fa_IR") << 0.5f << QStringLiteral("\u06F0\u066B\u06F5")
+                           << QStringLiteral(" .5 ");
+    QTest::newRow("bn_BD") << QStringLiteral("bn_BD") << 21.5f << QStringLiteral("\u09E8\u09E7.\u09EB")
+                           << QStringLiteral(" 21.5 ");
 }
 
 void NumberFormatTest::forms()

@@ -36,6 +36,11 @@ void ReadingTextTest::parse_data()
     QTest::newRow("de point still a decimal point") << de << QStringLiteral("21.5") << std::optional<float>(21.5f);
     QTest::newRow("de comma") << de << QStringLiteral("21,5") << std::optional<float>(21.5f);
     QTest::newRow("de both separators") << de << QStringLiteral("1.234,5") << none;
+    QTest::newRow("fr comma") << QStringLiteral("fr_FR") << QStringLiteral("-55,5") << std::optional<float>(-55.5f);
+    QTest::newRow("fr no-break space grouping") << QStringLiteral("fr_FR") << QStringLiteral("1\u202F234,5") << none;
+    QTest::newRow("ar_EG point") << QStringLiteral("ar_EG") << QStringLiteral("-0.25") << std::optional<float>(-0.25f);
+    QTest::newRow("ar_EG own form") << QStringLiteral("ar_EG") << QStringLiteral("\u061C-\u0662\u0661\u066B\u0665")
+                                    << std::optional<float>(-21.5f);
     QTest::newRow("two points") << us << QStringLiteral("1.2.3") << none;
     QTest::newRow("empty") << us << QString() << none;
     QTest::newRow("blank") << us << QStringLiteral("   ") << none;

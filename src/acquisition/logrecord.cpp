@@ -7,20 +7,11 @@
 
 namespace kestrin {
 
-QString LogRecord::shortDateFormat(const QLocale &locale)
-{
-    return LocaleFormats::shortDateFourDigitYear(locale);
-}
-
-QString LogRecord::timeWithSecondsFormat(const QLocale &locale)
-{
-    return LocaleFormats::timeWithSeconds(locale);
-}
-
 QString LogRecord::timeStamp(const QDateTime &when, const QLocale &locale)
 {
-    return locale.toString(when.date(), shortDateFormat(locale)) + u' '
-        + locale.toString(when.time(), timeWithSecondsFormat(locale));
+    return LocaleFormats::plainText(
+        locale.toString(when.date(), LocaleFormats::shortDateFourDigitYear(locale)) + u' '
+        + locale.toString(when.time(), LocaleFormats::timeWithSeconds(locale)));
 }
 
 QString LogRecord::text(const QDateTime &when, std::span<const float> readings, const QLocale &locale)

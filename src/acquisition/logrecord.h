@@ -23,10 +23,10 @@ public:
 
     // "12/7/2026 10:45:41 AM" with US settings, "07.12.2026 10:45:41" with
     // German ones: the short date with a four-digit year and the time with
-    // seconds, never a time zone, also at midnight.
+    // seconds, never a time zone, also at midnight. The order, separators and
+    // AM/PM texts are the locale's; the digits are ASCII and direction marks
+    // are left out, so the file reads back anywhere.
     static QString timeStamp(const QDateTime &when, const QLocale &locale);
-    static QString shortDateFormat(const QLocale &locale);
-    static QString timeWithSecondsFormat(const QLocale &locale);
 };
 
 } // namespace kestrin

@@ -1,7 +1,7 @@
 #include "readingtext.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 
 namespace kestrin {
@@ -23,12 +23,20 @@ std::optional<float> readingFromText(QStringView text, const QLocale &locale)
         pos = t.startsWith(u'+') ? 1 : localePlus.size();
     }
 
+    // The locale's own digits count too (Arabic-Indic under ar_EG).
+    const QString zero = locale.zeroDigit();
+    const char16_t nativeZero = zero.size() == 1 ? zero.front().unicode() : u'0';
+
     bool seenPoint = false;
     int digits = 0;
     while (pos < t.size()) {
         const QChar c = t[pos];
         if (c >= u'0' && c <= u'9') {
             plain.append(char(c.unicode()));
+            ++digits;
+            ++pos;
+        } else if (c.unicode() >= nativeZero && c.unicode() <= nativeZero + 9) {
+            plain.append(char('0' + (c.unicode() - nativeZero)));
             ++digits;
             ++pos;
         } else if (!seenPoint && c == u'.') {
@@ -46,9 +54,11 @@ std::optional<float> readingFromText(QStringView text, const QLocale &locale)
     if (digits == 0)
         return std::nullopt;
 
-    char *end = nullptr;
-    const double value = std::strtod(plain.constData(), &end);
-    if (end != plain.constData() + plain.size())
+    // from_chars, unlike strtod, never looks at the C library's locale.
+    double value = 0;
+    const char *end = plain.constData() + plain.size();
+    const auto [ptr, error] = std::from_chars(plain.constData(), end, value, std::chars_format::fixed);
+    if (error != std::errc() || ptr != end)
         return std::nullopt;
     if (!std::isfinite(value) || std::fabs(value) > double(std::numeric_limits<float>::max()))
         return std::nullopt;

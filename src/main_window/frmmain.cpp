@@ -554,7 +554,7 @@ void frmMain::Form_Unload(qint16 &cancel)
     };
     std::optional<QString> failure;
     for (const auto &[key, read] : values) {
-        failure = m_services.settings.SaveSetting(app, section, key, NumberFormat::displayText(read(), QLocale()));
+        failure = m_services.settings.SaveSetting(app, section, key, NumberFormat::plainText(read(), QLocale()));
         if (failure)
             break;
     }

@@ -47,4 +47,22 @@ QString LocaleFormats::hoursAndMinutes(const QLocale &locale)
     return format.trimmed();
 }
 
+QString LocaleFormats::plainText(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool directionMark = u == 0x200E || u == 0x200F || u == 0x061C || (u >= 0x202A && u <= 0x202E)
+            || (u >= 0x2066 && u <= 0x2069);
+        if (directionMark)
+            continue;
+        if (c.category() == QChar::Number_DecimalDigit && c.digitValue() >= 0)
+            result.append(QChar(u'0' + c.digitValue()));
+        else
+            result.append(c);
+    }
+    return result;
+}
+
 } // namespace kestrin

@@ -17,6 +17,11 @@ public:
     static QString timeWithSeconds(const QLocale &locale);
     // Hours and minutes only: some locales' short format carries seconds too.
     static QString hoursAndMinutes(const QLocale &locale);
+
+    // Text another program can read back: every decimal digit of any script
+    // as ASCII 0-9, and no invisible direction marks (ar_EG puts them
+    // between the parts of a date).
+    static QString plainText(const QString &text);
 };
 
 } // namespace kestrin

@@ -228,6 +228,8 @@ void GatewaySimulator::Impl::handle(const httplib::Request &req, httplib::Respon
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - epoch).count();
     const double celsius = std::round(model.celsius(read.romId(), seconds) / step) * step;
     std::optional<std::string> value = GatewayPages::formatCelsius(celsius);
+    if (const auto fixed = options.fixedReadings.find(read.romId()); fixed != options.fixedReadings.end())
+        value = fixed->second;
     std::size_t minBytes = 0;
 
     switch (fault) {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,6 +38,10 @@ struct SimulatorOptions {
     std::size_t oversizeBytes = 2 * 1024 * 1024;
     std::uint64_t seed = 1;
     std::string nonNumericText = "n/a";            // the value sent by Fault::NonNumeric
+    // ROM id (upper case) -> the exact text served as that sensor's value,
+    // instead of the simulated temperature: known readings for tests that
+    // compare what was served with what was logged.
+    std::map<std::string, std::string> fixedReadings;
 };
 
 // A stand-in for the networked 1-Wire gateway's web server. Answers

@@ -38,6 +38,8 @@ constexpr std::string_view Usage =
     "                        KIND: missing-element, http-500, close, stall,\n"
     "                        empty-value, non-numeric, oversized, power-on-85\n"
     "  --seed N              seed of the simulated temperatures (default 1)\n"
+    "  --reading ROMID=TEXT  serve TEXT as the value of ROMID instead of a simulated\n"
+    "                        temperature; repeatable\n"
     "  --help                show this text\n";
 
 struct FaultRequest {
@@ -106,6 +108,15 @@ int main(int argc, char **argv)
             options.nonNumericText = value;
         } else if (arg == "--seed") {
             options.seed = static_cast<std::uint64_t>(number(0, std::numeric_limits<long long>::max()));
+        } else if (arg == "--reading") {
+            const std::size_t equals = value.find('=');
+            std::string romId(value.substr(0, equals));
+            for (char &c : romId)
+                c = (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+            std::string why;
+            if (equals == std::string_view::npos || !kestrin::sim::isValidRomId(romId, &why))
+                usageError("bad --reading " + std::string(value) + (why.empty() ? "" : ": " + why));
+            options.fixedReadings[romId] = std::string(value.substr(equals + 1));
         } else if (arg == "--fault") {
             const std::size_t colon = value.find(':');
             const auto fault = kestrin::sim::faultFromName(value.substr(0, colon));

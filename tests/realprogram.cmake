@@ -1,0 +1,31 @@
+# Tests that run the real kestrin-3 against the real simulator on an X server
+# of their own. The program talks to the gateway host it was built with, so
+# the simulator has to take that port: one such test at a time, and only when
+# the host is this machine.
+set(KESTRIN_REAL_PROGRAM_PORT "")
+if(KESTRIN_GATEWAY_HOST MATCHES "^(127\\.0\\.0\\.1|localhost)(:([0-9]+))?$")
+    set(KESTRIN_REAL_PROGRAM_PORT 80)
+    if(CMAKE_MATCH_3)
+        set(KESTRIN_REAL_PROGRAM_PORT ${CMAKE_MATCH_3})
+    endif()
+else()
+    message(STATUS "real-program tests left out: the gateway host ${KESTRIN_GATEWAY_HOST} is not this machine")
+endif()
+
+# kestrin_add_program_test(NAME SCRIPT TIMEOUT [ENVIRONMENT...])
+function(kestrin_add_program_test name script timeout)
+    if(NOT KESTRIN_REAL_PROGRAM_PORT)
+        return()
+    endif()
+    add_test(NAME ${name}
+        COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/${script}
+            $<TARGET_FILE:kestrin-3> $<TARGET_FILE:onewire-gateway-sim> ${KESTRIN_REAL_PROGRAM_PORT})
+    set_tests_properties(${name} PROPERTIES
+        RUN_SERIAL TRUE
+        RESOURCE_LOCK port${KESTRIN_REAL_PROGRAM_PORT}
+        SKIP_RETURN_CODE 77
+        TIMEOUT ${timeout})
+    if(ARGN)
+        set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ARGN}")
+    endif()
+endfunction()
