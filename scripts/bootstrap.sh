@@ -10,7 +10,7 @@ packages=(
   xvfb xauth x11-apps imagemagick xdotool xclip
   g++-mingw-w64-x86-64
   clang libclang-rt-14-dev
-  locales
+  locales openbox
 )
 
 # The locales the tests run the program under (C.UTF-8 comes with libc).

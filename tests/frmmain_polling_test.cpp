@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
 
@@ -20,6 +21,22 @@ QString romId(int slot)
 {
     return QString::fromLatin1(SensorTable::romIds()[std::size_t(slot)]);
 }
+
+// Calls back on every paint of the watched widget.
+class FrameWatcher final : public QObject
+{
+public:
+    explicit FrameWatcher(std::function<void()> onPaint) : m_onPaint(std::move(onPaint)) {}
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            m_onPaint();
+        return false;
+    }
+
+private:
+    std::function<void()> m_onPaint;
+};
 
 } // namespace
 
@@ -41,6 +58,7 @@ private Q_SLOTS:
     void displayWhileReadInFlight();
     void addressListGrowsAndIsCapped();
     void closingEndsTheCycle();
+    void everyFrameShowsThePageOfTheSensorShown();
 
 private:
     bool startSimulator(int conversionMs);
@@ -240,6 +258,36 @@ void FrmMainPollingTest::closingEndsTheCycle()
     QVERIFY(window->isUnloaded());
     QVERIFY(!window->isVisible());
     QVERIFY(m_sim->requestCount() > 11);
+}
+
+// At a gateway pace of 100 ms a read, whenever the page view is painted it
+// shows the page of the sensor in txtSensorNum, or of the read in flight.
+void FrmMainPollingTest::everyFrameShowsThePageOfTheSensorShown()
+{
+    QVERIFY(startSimulator(100));
+    auto window = makeWindow(m_host);
+    auto *pageView = window->findChild<QPlainTextEdit *>(QStringLiteral("pageView"));
+    auto *number = window->findChild<QLineEdit *>(QStringLiteral("txtSensorNum"));
+    auto *address = window->findChild<QComboBox *>(QStringLiteral("cboAddress"));
+    QVERIFY(pageView && number && address);
+
+    int frames = 0;
+    QStringList mismatches;
+    FrameWatcher watcher([&] {
+        const QString page = pageView->toPlainText();
+        if (number->text().isEmpty() || page.isEmpty())
+            return;
+        ++frames;
+        const QString shown = romId(number->text().toInt() - 1);
+        const QString inFlight = address->currentText().section(u'{', 1).left(16);
+        if (!page.contains(shown) && !page.contains(inFlight))
+            mismatches << QStringLiteral("sensor %1, address %2").arg(number->text(), inFlight);
+    });
+    pageView->viewport()->installEventFilter(&watcher);
+    QVERIFY(window->cycle().runPass(11));
+    QVERIFY(window->cycle().runPass(11));
+    QVERIFY2(frames >= 11, qPrintable(QString::number(frames)));
+    QVERIFY2(mismatches.isEmpty(), qPrintable(mismatches.join(QStringLiteral("; "))));
 }
 
 QTEST_MAIN(FrmMainPollingTest)

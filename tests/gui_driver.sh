@@ -85,6 +85,14 @@ start_xvfb() {
     export DISPLAY=:$(tr -d '\n' <"$work/display")
 }
 
+# A window manager, as on a desktop: frames, placement, focus.
+start_wm() {
+    command -v openbox >/dev/null || { echo "SKIP: openbox is not installed" >&2; exit 77; }
+    openbox --sm-disable >"$work/wm.out" 2>&1 &
+    pids+=($!)
+    sleep 0.5
+}
+
 # Starts the program with a home of its own, under the locale in
 # $program_locale (C.UTF-8 unless set); sets app_pid and main_window.
 # Now and then a connection to Xvfb is refused while it is still cleaning up

@@ -94,9 +94,10 @@ void frmMain::createControls()
     setCentralWidget(m_client);
     m_client->installEventFilter(this);
 
-    m_paintRelease = new QTimer(this);
-    m_paintRelease->setSingleShot(true);
-    connect(m_paintRelease, &QTimer::timeout, this, &frmMain::releasePainting);
+    m_frameTimer = new QTimer(this);
+    m_frameTimer->setSingleShot(true);
+    m_frameTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_frameTimer, &QTimer::timeout, this, &frmMain::requestFrame);
 
     cboAddress = new QComboBox(m_client);
     cboAddress->setObjectName(QStringLiteral("cboAddress"));
@@ -350,31 +351,36 @@ void frmMain::Form_Load()
 
 // --- PollingView ---------------------------------------------------------
 
-void frmMain::holdPaintingBriefly()
+// Painting is paced here, not by what the cycle does: every change marks
+// its widget dirty at once, and the repaint manager asks the window for a
+// frame with one UpdateRequest. A request that comes sooner than a frame
+// interval after the last frame is held back and asked again when the
+// interval is over; the dirty regions add up meanwhile, so the frame that
+// is painted shows everything that changed, and nothing is lost.
+bool frmMain::event(QEvent *event)
 {
-    // Against a fast gateway reads follow each other far quicker than a
-    // screen can show them, and painting each one would cost more than the
-    // read itself. Painting is held back to a few dozen frames a second;
-    // the texts themselves always change at once.
-    if (!m_client->updatesEnabled())
-        return; // held already; the timer shows the latest state
-    if (m_lastPaint.isValid() && m_lastPaint.elapsed() < PaintIntervalMs) {
-        m_client->setUpdatesEnabled(false);
-        m_paintRelease->start(int(PaintIntervalMs - m_lastPaint.elapsed()));
-        return;
+    if (event->type() == QEvent::UpdateRequest) {
+        const qint64 since = m_lastFrame.isValid() ? m_lastFrame.elapsed() : FrameIntervalMs;
+        if (since < FrameIntervalMs) {
+            if (!m_frameTimer->isActive())
+                m_frameTimer->start(int(FrameIntervalMs - since));
+            return true;
+        }
+        m_lastFrame.start();
+        ++m_framesPainted;
     }
-    m_lastPaint.start();
+    return QMainWindow::event(event);
 }
 
-void frmMain::releasePainting()
+void frmMain::requestFrame()
 {
-    m_client->setUpdatesEnabled(true);
-    m_lastPaint.start();
+    // Posted, not sent: the frame is painted once the cycle has shown the
+    // read that just completed, never between its page and its number.
+    QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
 }
 
 void frmMain::setAddressText(const QString &text)
 {
-    holdPaintingBriefly();
     cboAddress->setEditText(text);
 }
 

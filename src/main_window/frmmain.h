@@ -107,7 +107,11 @@ public:
     void mnuHelpSearchForHelpOn_Click();
     void mnuHelpAbout_Click();
 
+    // Frames the window has painted, for measuring what the screen shows.
+    qint64 framesPainted() const { return m_framesPainted; }
+
 protected:
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -134,8 +138,7 @@ private:
     void setTabOrder();
     void placeBars();
 
-    void holdPaintingBriefly();
-    void releasePainting();
+    void requestFrame();
     void placeholder(const QString &text);
     void showHelp(quint32 command);
     void endProgram();
@@ -154,9 +157,12 @@ private:
     bool m_ended = false;
     bool m_writeFailing = false;
 
-    static constexpr qint64 PaintIntervalMs = 40;
-    QTimer *m_paintRelease = nullptr;
-    QElapsedTimer m_lastPaint;
+    // At most one frame every FrameIntervalMs: a fast gateway changes the
+    // texts far more often than a screen can show them.
+    static constexpr qint64 FrameIntervalMs = 40;
+    QTimer *m_frameTimer = nullptr;
+    QElapsedTimer m_lastFrame;
+    qint64 m_framesPainted = 0;
 
     QWidget *m_client = nullptr;
     ToolbarIcons *imlToolbarIcons = nullptr;

@@ -47,7 +47,8 @@ WebBrowser::WebBrowser(QWidget *parent, Options options)
 
     // Laying out the page text is the dearest part of a read; against a fast
     // gateway pages arrive far quicker than anyone can read them, so the
-    // view is redrawn at most a few times a second, always with the latest.
+    // view takes a new page at most once a frame, always the latest. At a
+    // slower pace every page is shown the moment it completes.
     m_renderTimer = new QTimer(this);
     m_renderTimer->setSingleShot(true);
     connect(m_renderTimer, &QTimer::timeout, this, &WebBrowser::render);

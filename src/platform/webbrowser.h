@@ -62,7 +62,8 @@ private:
     void scheduleRender();
     void render();
 
-    static constexpr qint64 RenderIntervalMs = 250;
+    // One frame: a page view may lag the read it belongs to by no more.
+    static constexpr qint64 RenderIntervalMs = 40;
 
     Options m_options;
     PageLoader *m_loader = nullptr;
