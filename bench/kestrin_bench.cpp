@@ -1,7 +1,8 @@
 // Measurements of the logger against a gateway simulator running as its own
 // process (so its CPU time is not counted as ours).
 //
-//   kestrin_bench throughput SIM_HOST READS     reads/s of the window vs a bare curl loop
+//   kestrin_bench throughput SIM_HOST READS     reads/s of the window vs a bare curl loop,
+//                                               with the frames it painted
 //   kestrin_bench memory SIM_HOST READS CHECKPOINT...   memory and CPU per read at read counts, logging on
 //   kestrin_bench cpu SIM_HOST SECONDS          CPU share while reading at the real pace
 //   kestrin_bench record DIR RECORDS            cost of one record step, sync included
@@ -18,6 +19,7 @@
 #include "settingsstore.h"
 #include "systemservices.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -29,6 +31,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <map>
 #include <cstdio>
 #include <vector>
 
@@ -127,6 +130,48 @@ double cpuSeconds()
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// Counts the paints of the controls that change with every read.
+class PaintCounter final : public QObject
+{
+public:
+    explicit PaintCounter(frmMain &window)
+    {
+        const char *names[] = {"cboAddress", "txtSensorNum", "txtTemperature", "pageView"};
+        for (const char *name : names) {
+            auto *widget = window.findChild<QWidget *>(QString::fromLatin1(name));
+            if (auto *view = qobject_cast<QAbstractScrollArea *>(widget))
+                widget = view->viewport();
+            if (!widget)
+                continue;
+            widget->installEventFilter(this);
+            m_paints[widget] = 0;
+            m_names[widget] = QString::fromLatin1(name);
+        }
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++m_paints[watched];
+        return false;
+    }
+    // The control painted least often, and how often.
+    std::pair<QString, long> least() const
+    {
+        auto it = std::min_element(m_paints.begin(), m_paints.end(),
+                                   [](const auto &a, const auto &b) { return a.second < b.second; });
+        return it == m_paints.end() ? std::pair<QString, long>{} : std::pair{m_names.at(it->first), it->second};
+    }
+    void reset()
+    {
+        for (auto &p : m_paints)
+            p.second = 0;
+    }
+
+private:
+    std::map<QObject *, long> m_paints;
+    std::map<QObject *, QString> m_names;
+};
+
 size_t discard(char *, size_t size, size_t count, void *)
 {
     return size * count;
@@ -166,6 +211,8 @@ int throughput(const QString &host, long reads)
     BareCurl bare(host);
     harness.read(SensorTable::DefaultSensorCount); // connect and warm up
     bare.read(SensorTable::DefaultSensorCount);
+    PaintCounter paints(*harness.window);
+    const qint64 frames0 = harness.window->framesPainted();
 
     // Interleaved rounds, so that whatever else the machine does weighs on both alike.
     constexpr int rounds = 10;
@@ -189,7 +236,12 @@ int throughput(const QString &host, long reads)
     const double total = double(perRound * rounds);
     const double ours = total / (double(oursNs) / 1e9);
     const double theirs = total / (double(bareNs) / 1e9);
+    const double seconds = double(oursNs) / 1e9;
+    const auto [least, leastPaints] = paints.least();
     std::printf("window_reads_per_second %.0f reads/s\n", ours);
+    std::printf("window_frames_per_second %.1f frames/s (%s)\n",
+                double(harness.window->framesPainted() - frames0) / seconds, QGuiApplication::platformName().toLatin1().constData());
+    std::printf("least_painted_control %s %.1f paints/s\n", qPrintable(least), double(leastPaints) / seconds);
     std::printf("bare_curl_reads_per_second %.0f reads/s\n", theirs);
     std::printf("ratio %.2f\n", ours / theirs);
     std::printf("window_cpu_per_read %.0f us\n", oursCpu / total * 1e6);
@@ -279,7 +331,10 @@ int record(const QString &dir, long records)
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A real display where one is named (the throughput figure counts the
+    // frames painted), the offscreen one otherwise.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 4) {

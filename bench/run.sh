@@ -16,9 +16,13 @@ start_sim() { # conversion-ms
 stop_sim() { kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; }
 trap stop_sim EXIT
 
-echo "== throughput (simulator without conversion delay, 20000 reads)"
+echo "== throughput (simulator without conversion delay, 20000 reads, painting on an X display)"
 start_sim 0
-"$bench" throughput "127.0.0.1:$port" 20000
+if command -v xvfb-run >/dev/null; then
+  QT_QPA_PLATFORM=xcb xvfb-run -a -s '-screen 0 1280x1024x24' "$bench" throughput "127.0.0.1:$port" 20000
+else
+  "$bench" throughput "127.0.0.1:$port" 20000
+fi
 echo "== memory (200000 reads, logging on)"
 "$bench" memory "127.0.0.1:$port" 200000 50000 200000
 if [[ "${SOAK:-0}" == 1 ]]; then
