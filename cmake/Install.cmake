@@ -75,7 +75,6 @@ endforeach()
 
 # --- manual pages -------------------------------------------------------------
 # The logger's page names the gateway host this build talks to.
-string(TIMESTAMP KESTRIN_MAN_DATE "%B %Y" UTC)
 foreach(page IN LISTS kestrin_manpages)
     set(source ${kestrin_data_src}/man/${page}.1)
     if(EXISTS ${source}.in)

@@ -1,4 +1,10 @@
-# Installation and packaging. Every cmake --install and cpack run rewrites
+# Installation and packaging, of the plain build only: a sanitizer build is
+# never what gets installed or shipped.
+if(KESTRIN_SANITIZE)
+    return()
+endif()
+
+# Every cmake --install and cpack run rewrites
 # install_manifest.txt in the build folder, which the tracked install of
 # install_test reads, so these run one at a time.
 add_test(NAME install_test
