@@ -10,7 +10,7 @@ packages=(
   xvfb xauth x11-apps imagemagick xdotool xclip
   g++-mingw-w64-x86-64
   clang libclang-rt-14-dev
-  desktop-file-utils appstream man-db lintian librsvg2-bin dpkg-dev fakeroot file
+  desktop-file-utils appstream man-db lintian librsvg2-bin dpkg-dev
 )
 
 missing=()
