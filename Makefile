@@ -12,7 +12,12 @@ FUZZ_BUILD     ?= build-fuzz
 FUZZ_CXX       ?= clang++-14
 FUZZ_SECONDS   ?= 300
 
-.PHONY: all bootstrap configure build test run bench clean test-sanitize fuzz-build fuzz
+.PHONY: all bootstrap configure build test run bench clean test-sanitize fuzz-build fuzz install uninstall package
+
+# `make install` honours PREFIX and DESTDIR; `make uninstall` removes what it
+# installed, folders it created included (cmake/TrackedInstall.cmake).
+PREFIX  ?= /usr/local
+DESTDIR ?=
 
 all: build
 
@@ -47,6 +52,17 @@ run: build
 
 bench: build
 	@bash bench/run.sh $(BUILD)
+
+install: build
+	@DESTDIR="$(DESTDIR)" cmake -DMODE=install -DBUILD_DIR=$(BUILD) -DPREFIX=$(PREFIX) -P cmake/TrackedInstall.cmake
+
+uninstall:
+	@cmake -DMODE=uninstall -DBUILD_DIR=$(BUILD) -P cmake/TrackedInstall.cmake
+
+# A Debian package (CPack) of what `make install` installs, in $(BUILD)/.
+package: build
+	@cd $(BUILD) && cpack -G DEB
+	@ls $(BUILD)/*.deb
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

@@ -11,6 +11,7 @@ packages=(
   g++-mingw-w64-x86-64
   clang libclang-rt-14-dev
   locales openbox
+  desktop-file-utils appstream man-db lintian librsvg2-bin dpkg-dev
 )
 
 # The locales the tests run the program under (C.UTF-8 comes with libc).

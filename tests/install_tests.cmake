@@ -1,0 +1,41 @@
+# Installation and packaging, of the plain build only: a sanitizer build is
+# never what gets installed or shipped.
+if(KESTRIN_SANITIZE)
+    return()
+endif()
+
+# Every cmake --install and cpack run rewrites
+# install_manifest.txt in the build folder, which the tracked install of
+# install_test reads, so these run one at a time.
+add_test(NAME install_test
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/install_test.sh ${CMAKE_COMMAND} ${PROJECT_BINARY_DIR}
+        ${KESTRIN_GATEWAY_HOST} $<TARGET_EXISTS:kestrin-logview>)
+set_tests_properties(install_test PROPERTIES
+    RESOURCE_LOCK install_manifest
+    SKIP_RETURN_CODE 77
+    TIMEOUT 120)
+
+add_test(NAME package_test
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/package_test.sh ${PROJECT_BINARY_DIR} ${PROJECT_VERSION})
+set_tests_properties(package_test PROPERTIES
+    RESOURCE_LOCK install_manifest
+    SKIP_RETURN_CODE 77
+    TIMEOUT 300)
+
+# The installed program against the simulator: only when the gateway host is
+# this machine, and only one such test at a time (see sigterm_test.cmake).
+if(KESTRIN_GATEWAY_HOST MATCHES "^(127\\.0\\.0\\.1|localhost)(:([0-9]+))?$")
+    set(installed_port 80)
+    if(CMAKE_MATCH_3)
+        set(installed_port ${CMAKE_MATCH_3})
+    endif()
+    add_test(NAME installed_run_test
+        COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/installed_run_test.sh ${CMAKE_COMMAND} ${PROJECT_BINARY_DIR} ${installed_port})
+    set_tests_properties(installed_run_test PROPERTIES
+        RUN_SERIAL TRUE
+        RESOURCE_LOCK "port${installed_port};install_manifest"
+        SKIP_RETURN_CODE 77
+        TIMEOUT 120)
+else()
+    message(STATUS "installed_run_test left out: the gateway host ${KESTRIN_GATEWAY_HOST} is not this machine")
+endif()
