@@ -23,19 +23,14 @@ set_tests_properties(package_test PROPERTIES
     TIMEOUT 300)
 
 # The installed program against the simulator: only when the gateway host is
-# this machine, and only one such test at a time (see sigterm_test.cmake).
-if(KESTRIN_GATEWAY_HOST MATCHES "^(127\\.0\\.0\\.1|localhost)(:([0-9]+))?$")
-    set(installed_port 80)
-    if(CMAKE_MATCH_3)
-        set(installed_port ${CMAKE_MATCH_3})
-    endif()
+# this machine, and only one such test at a time (realprogram.cmake).
+if(KESTRIN_REAL_PROGRAM_PORT)
     add_test(NAME installed_run_test
-        COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/installed_run_test.sh ${CMAKE_COMMAND} ${PROJECT_BINARY_DIR} ${installed_port})
+        COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/installed_run_test.sh ${CMAKE_COMMAND} ${PROJECT_BINARY_DIR}
+            ${KESTRIN_REAL_PROGRAM_PORT})
     set_tests_properties(installed_run_test PROPERTIES
         RUN_SERIAL TRUE
-        RESOURCE_LOCK "port${installed_port};install_manifest"
+        RESOURCE_LOCK "port${KESTRIN_REAL_PROGRAM_PORT};install_manifest"
         SKIP_RETURN_CODE 77
         TIMEOUT 120)
-else()
-    message(STATUS "installed_run_test left out: the gateway host ${KESTRIN_GATEWAY_HOST} is not this machine")
 endif()
