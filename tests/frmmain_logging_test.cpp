@@ -14,7 +14,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 
 using namespace kestrin;
@@ -40,6 +42,7 @@ private Q_SLOTS:
     void unopenableFileIsReportedNotFatal_data();
     void unopenableFileIsReportedNotFatal();
     void failedWriteLeavesWholeLinesAndRecovers();
+    void stopLoggingClearsAWriteFailure();
     void recordIncludesReadingsFromBeforeLoggingStarted();
     void stopProgram_data();
     void stopProgram();
@@ -221,14 +224,19 @@ void FrmMainLoggingTest::failedWriteLeavesWholeLinesAndRecovers()
     rlimit full = saved;
     full.rlim_cur = rlim_t(size + 40); // room for part of a record only
     ::setrlimit(RLIMIT_FSIZE, &full);
+    // A silent sensor too: the failing write outranks it, it loses data.
+    m_sim->setFault(sim::Fault::Http500, SensorTable::romIds()[2]);
     QVERIFY(window->cycle().runPass(11));
     QVERIFY(window->cycle().runPass(11));
     ::setrlimit(RLIMIT_FSIZE, &saved);
+    m_sim->clearFaults();
 
     QCOMPARE(QFileInfo(path).size(), size);
     QCOMPARE(text(*window, "txtRecNum"), QStringLiteral("1"));
     QVERIFY2(status->panelText(1).startsWith(QStringLiteral("Records are not being written")),
              qPrintable(status->panelText(1)));
+    // The system's reason, also when the record was cut short.
+    QVERIFY2(status->panelText(1).endsWith(QString::fromLocal8Bit(std::strerror(EFBIG)) + u'.'), qPrintable(status->panelText(1)));
 
     QVERIFY(window->cycle().runPass(11));
     QCOMPARE(text(*window, "txtRecNum"), QStringLiteral("2"));
@@ -237,6 +245,20 @@ void FrmMainLoggingTest::failedWriteLeavesWholeLinesAndRecovers()
     QCOMPARE(lines.size(), 2);
     for (const QByteArray &line : lines)
         QVERIFY(wholeRecord(line, "12/7/2026 10:45:41 AM"));
+}
+
+// Once logging is off, nothing is failing: the last write's failure goes.
+void FrmMainLoggingTest::stopLoggingClearsAWriteFailure()
+{
+    auto window = makeWindow();
+    auto *status = window->findChild<StatusBar *>(QStringLiteral("sbStatusBar"));
+    m_fakes->dialog.answers = {QStringLiteral("/dev/full")};
+    button(*window, "btnFileWrite")->click();
+    QVERIFY(window->cycle().runPass(11));
+    QVERIFY2(status->panelText(1).endsWith(QString::fromLocal8Bit(std::strerror(ENOSPC)) + u'.'),
+             qPrintable(status->panelText(1)));
+    button(*window, "btnFileWrite")->click();
+    QCOMPARE(status->panelText(1), QStringLiteral("Status"));
 }
 
 void FrmMainLoggingTest::recordIncludesReadingsFromBeforeLoggingStarted()

@@ -4,6 +4,7 @@
 #include "fakeservices.h"
 #include "frmmain.h"
 #include "gatewaysimulator.h"
+#include "statusbar.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -59,6 +60,8 @@ private Q_SLOTS:
     void addressListGrowsAndIsCapped();
     void closingEndsTheCycle();
     void everyFrameShowsThePageOfTheSensorShown();
+    void silentSensorsAreNamedInTheStatusBar_data();
+    void silentSensorsAreNamedInTheStatusBar();
 
 private:
     bool startSimulator(int conversionMs);
@@ -288,6 +291,55 @@ void FrmMainPollingTest::everyFrameShowsThePageOfTheSensorShown()
     QVERIFY(window->cycle().runPass(11));
     QVERIFY2(frames >= 11, qPrintable(QString::number(frames)));
     QVERIFY2(mismatches.isEmpty(), qPrintable(mismatches.join(QStringLiteral("; "))));
+}
+
+void FrmMainPollingTest::silentSensorsAreNamedInTheStatusBar_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("allSensors");
+    QTest::addColumn<QString>("expected");
+    const QString since = QStringLiteral(" since 10:45:41 AM");
+    QTest::newRow("http error") << QStringLiteral("http-500") << false
+                                << QStringLiteral("No answer from sensor 5") + since + QStringLiteral(" (HTTP 500)");
+    QTest::newRow("no element") << QStringLiteral("missing-element") << false
+                                << QStringLiteral("No answer from sensor 5") + since
+            + QStringLiteral(" (no Temperature_0 on the page)");
+    QTest::newRow("not a number") << QStringLiteral("non-numeric") << false
+                                  << QStringLiteral("No answer from sensor 5") + since
+            + QStringLiteral(" (value \"n/a\" is not a number)");
+    QTest::newRow("empty value") << QStringLiteral("empty-value") << false
+                                 << QStringLiteral("No answer from sensor 5") + since + QStringLiteral(" (empty value)");
+    QTest::newRow("every sensor") << QStringLiteral("http-500") << true
+                                  << QStringLiteral("No answer from sensors 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11") + since
+            + QStringLiteral(" (HTTP 500)");
+}
+
+// A sensor that fails keeps its last good value in the window and the log;
+// the status bar says which one, since when and why, until it answers again.
+void FrmMainPollingTest::silentSensorsAreNamedInTheStatusBar()
+{
+    QFETCH(QString, fault);
+    QFETCH(bool, allSensors);
+    QFETCH(QString, expected);
+    m_fakes.now = QDateTime(QDate(2026, 12, 7), QTime(10, 45, 41));
+    auto window = makeWindow(m_host, 20);
+    auto *status = window->findChild<StatusBar *>(QStringLiteral("sbStatusBar"));
+    QVERIFY(window->cycle().runPass(11));
+    QCOMPARE(status->panelText(1), QStringLiteral("Status"));
+
+    const auto kind = sim::faultFromName(fault.toStdString());
+    QVERIFY(kind);
+    m_sim->setFault(*kind, allSensors ? std::string() : std::string(SensorTable::romIds()[4]));
+    QVERIFY(window->cycle().runPass(11));
+    QCOMPARE(status->panelText(1), expected);
+
+    m_fakes.now = m_fakes.now.addSecs(30); // still failing: the time it began stays
+    QVERIFY(window->cycle().runPass(11));
+    QCOMPARE(status->panelText(1), expected);
+
+    m_sim->clearFaults();
+    QVERIFY(window->cycle().runPass(11));
+    QCOMPARE(status->panelText(1), QStringLiteral("Status"));
 }
 
 QTEST_MAIN(FrmMainPollingTest)

@@ -101,6 +101,8 @@ void LogWriterTest::partialWriteIsTakenBack()
         FileSizeLimit limit(QFileInfo(path).size() + 5);
         const std::optional<QString> error = writer.append("second record, longer than the room left\r\n");
         QVERIFY(error.has_value());
+        // The system's reason for the part that did not fit, not "Unknown error".
+        QVERIFY2(error->contains(QStringLiteral("File too large")), qPrintable(*error));
         QCOMPARE(contents(path), QByteArray("first record\r\n"));
     }
     // Space is back: the next record goes in whole.
@@ -117,6 +119,7 @@ void LogWriterTest::deviceThatRefusesEveryWrite()
     const std::optional<QString> error = writer.append("record\r\n");
     QVERIFY(error.has_value());
     QVERIFY2(error->contains(QStringLiteral("/dev/full")), qPrintable(*error));
+    QVERIFY2(error->contains(QStringLiteral("No space left on device")), qPrintable(*error));
 }
 
 void LogWriterTest::fileRemovedUnderTheWriter()

@@ -5,6 +5,7 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -78,17 +79,35 @@ std::optional<QString> LogWriter::append(const QByteArray &record)
     }
 
     const qint64 before = m_file.size();
-    const qint64 written = m_file.write(record);
-    bool whole = written == record.size();
 #ifdef Q_OS_UNIX
+    // Written by hand so that the reason is the system's own in every case:
+    // after a short write (a disk filling up mid-record) the write of the
+    // rest is the one that says why.
+    int error = 0;
+    const char *data = record.constData();
+    qint64 left = record.size();
+    while (left > 0) {
+        const ssize_t n = ::write(m_file.handle(), data, std::size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        data += n;
+        left -= n;
+    }
     // Devices and pipes cannot be synced; that is no failure of the record.
-    if (whole && ::fdatasync(m_file.handle()) != 0 && errno != EINVAL && errno != ENOTSUP)
-        whole = false;
-#endif
-    if (whole)
+    if (error == 0 && ::fdatasync(m_file.handle()) != 0 && errno != EINVAL && errno != ENOTSUP)
+        error = errno;
+    if (error == 0)
         return std::nullopt;
-
+    const QString reason = QString::fromLocal8Bit(std::strerror(error));
+#else
+    if (m_file.write(record) == record.size())
+        return std::nullopt;
     const QString reason = m_file.errorString();
+#endif
     // Take the partial record back out so no half line joins two records.
     if (m_file.size() != before)
         m_file.resize(before);

@@ -55,12 +55,22 @@ bool PollingCycle::readSlot(qint16 slot)
 
     m_view.showWindow();
     const QLocale locale; // the user's, read at each use so a change takes effect
+    std::optional<QString> failure = m_view.loadFailure();
     if (const std::optional<QString> text = m_view.temperatureValue()) {
         if (const std::optional<float> value = readingFromText(*text, locale))
             m_table.setReading(slot, *value);
+        else if (!failure)
+            failure = text->trimmed().isEmpty()
+                ? QStringLiteral("empty value")
+                : QStringLiteral("value \"%1\" is not a number").arg(text->left(24));
+    } else if (!failure) {
+        failure = QStringLiteral("no Temperature_0 on the page");
     }
     m_view.setSensorNumText(QString::number(slot + 1));
     m_view.setTemperatureText(NumberFormat::displayText(m_table.reading(slot).value_or(0.0f), locale));
+    // The reading shown (and logged) is the last good one; the window says
+    // so instead of passing an old value off as new.
+    m_view.sensorAnswered(slot, failure);
     return true;
 }
 

@@ -35,6 +35,16 @@ public:
     // Called when the cycle sees the window gone; ends the program.
     virtual void endAfterUnload() = 0;
 
+    // Why the page just loaded is no page at all (no answer, an HTTP error,
+    // a page refused); nullopt when a page came.
+    virtual std::optional<QString> loadFailure() const { return std::nullopt; }
+    // After each read: nullopt when the sensor gave a reading, else why not.
+    virtual void sensorAnswered(qint16 slot, const std::optional<QString> &failure)
+    {
+        Q_UNUSED(slot);
+        Q_UNUSED(failure);
+    }
+
     // The record step, at the end of every pass.
     virtual void endOfPass(const SensorTable &table, qint16 sensorCount) = 0;
 };

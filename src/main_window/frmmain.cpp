@@ -4,6 +4,7 @@
 #include "commondialog.h"
 #include "frmabout.h"
 #include "helpviewer.h"
+#include "localeformats.h"
 #include "logrecord.h"
 #include "messagebox.h"
 #include "numberformat.h"
@@ -477,17 +478,63 @@ void frmMain::endOfPass(const SensorTable &table, qint16 sensorCount)
     const QByteArray record = LogRecord::bytes(m_services.clock(), readings, QLocale());
     if (const std::optional<QString> error = m_log.append(record)) {
         // Not counted: the counter says how many records the file holds.
-        m_writeFailing = true;
-        sbStatusBar->setPanelText(1, QStringLiteral("Records are not being written: ")
-                                         + QString(*error).replace(u'\n', u' '));
+        m_writeFailure = QString(*error).replace(u'\n', u' ');
+        showStatus();
         return;
     }
-    if (m_writeFailing) {
-        m_writeFailing = false;
-        sbStatusBar->setPanelText(1, kStatusText);
+    if (!m_writeFailure.isEmpty()) {
+        m_writeFailure.clear();
+        showStatus();
     }
     txtRecNum->setText(QString::number(m_recordCounter));
     ++m_recordCounter;
+}
+
+std::optional<QString> frmMain::loadFailure() const
+{
+    const QString error = brwWebBrowser->LoadError();
+    return error.isEmpty() ? std::nullopt : std::optional<QString>(error);
+}
+
+void frmMain::sensorAnswered(qint16 slot, const std::optional<QString> &failure)
+{
+    const auto known = m_silentSensors.find(slot);
+    if (!failure) {
+        if (known == m_silentSensors.end())
+            return;
+        m_silentSensors.erase(known);
+    } else if (known == m_silentSensors.end()) {
+        m_silentSensors[slot] = SilentSensor{m_services.clock(), *failure};
+    } else {
+        known->second.reason = *failure;
+    }
+    showStatus();
+}
+
+void frmMain::showStatus()
+{
+    QString text = kStatusText;
+    if (!m_writeFailure.isEmpty()) {
+        text = QStringLiteral("Records are not being written: ") + m_writeFailure;
+    } else if (!m_silentSensors.empty()) {
+        QStringList numbers;
+        QDateTime since = m_silentSensors.begin()->second.since;
+        const QString reason = m_silentSensors.begin()->second.reason;
+        bool oneReason = true;
+        for (const auto &[slot, silent] : m_silentSensors) {
+            numbers << QString::number(slot + 1);
+            since = std::min(since, silent.since);
+            oneReason = oneReason && silent.reason == reason;
+        }
+        const QLocale locale;
+        text = QStringLiteral("No answer from %1 %2 since %3")
+                   .arg(numbers.size() == 1 ? QStringLiteral("sensor") : QStringLiteral("sensors"),
+                        numbers.join(QStringLiteral(", ")),
+                        locale.toString(since.time(), LocaleFormats::timeWithSeconds(locale)));
+        if (oneReason)
+            text += QStringLiteral(" (%1)").arg(reason);
+    }
+    sbStatusBar->setPanelText(1, text);
 }
 
 // --- Logging -------------------------------------------------------------
@@ -498,6 +545,9 @@ void frmMain::btnFileWrite_Click()
         m_log.close();
         m_loggingFlag = 0;
         btnFileWrite->setText(QStringLiteral("Start Logging"));
+        // Nothing is failing once nothing is written.
+        m_writeFailure.clear();
+        showStatus();
         return;
     }
 

@@ -28,7 +28,10 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QDateTime>
 #include <QMainWindow>
+
+#include <map>
 
 class QAction;
 class QComboBox;
@@ -130,6 +133,12 @@ private:
     bool windowGone() const override;
     void endAfterUnload() override;
     void endOfPass(const SensorTable &table, qint16 sensorCount) override;
+    std::optional<QString> loadFailure() const override;
+    void sensorAnswered(qint16 slot, const std::optional<QString> &failure) override;
+
+    // The first status panel: a failing log write first (it loses data),
+    // then the sensors that do not answer, else "Status".
+    void showStatus();
 
     void createControls();
     void createMenus();
@@ -155,7 +164,14 @@ private:
     bool m_loaded = false;
     bool m_unloaded = false;
     bool m_ended = false;
-    bool m_writeFailing = false;
+    QString m_writeFailure; // empty while records are written
+
+    struct SilentSensor
+    {
+        QDateTime since;
+        QString reason;
+    };
+    std::map<qint16, SilentSensor> m_silentSensors; // by slot
 
     // At most one frame every FrameIntervalMs: a fast gateway changes the
     // texts far more often than a screen can show them.

@@ -83,9 +83,11 @@ QString WebBrowser::displayedText() const
 void WebBrowser::onLoaderFinished(const PageLoader::Result &result)
 {
     if (result.ok) {
+        m_loadError.clear();
         complete(HtmlDocument::parse(result.body, result.contentType));
         return;
     }
+    m_loadError = result.error;
     m_pendingError = std::make_unique<HtmlDocument>(errorPage(m_url, result.error));
     const qint64 remaining = m_options.minFailedLoadMs - m_navigateClock.elapsed();
     if (remaining > 0)

@@ -46,6 +46,9 @@ public:
     int ReadyState() const { return m_readyState; }
     // The last completed page, or nullptr before the first completed load.
     const HtmlDocument *Document() const { return m_document.get(); }
+    // Why the last completed load brought no page of the server's (the
+    // reason our own error page gives); empty when it did.
+    QString LoadError() const { return m_loadError; }
 
     // What the view currently shows.
     QString displayedText() const;
@@ -73,6 +76,7 @@ private:
     QElapsedTimer m_lastRender;
     QElapsedTimer m_navigateClock;
     QString m_url;
+    QString m_loadError;
     std::unique_ptr<HtmlDocument> m_document;
     std::unique_ptr<HtmlDocument> m_pendingError;
     quint64 m_generation = 0;
