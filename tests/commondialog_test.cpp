@@ -3,6 +3,10 @@
 
 #include "commondialog.h"
 
+#include <QComboBox>
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
 #include <QTest>
 
 using namespace kestrin;
@@ -50,6 +54,8 @@ private Q_SLOTS:
     void showOpen();
     void showPrinter_data();
     void showPrinter();
+    void typeListShowsTheDescriptionsAsGiven_data();
+    void typeListShowsTheDescriptionsAsGiven();
 };
 
 void CommonDialogTest::nameFilters_data()
@@ -144,6 +150,36 @@ void CommonDialogTest::showPrinter()
     QCOMPARE(int(dialog.ShowPrinter(nullptr)), outcome);
     QCOMPARE(dialog.seenTitle, QStringLiteral("Page Setup"));
     QCOMPARE(dialog.FileName, QStringLiteral("kept.txt"));
+}
+
+void CommonDialogTest::typeListShowsTheDescriptionsAsGiven_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("Start Logging") << QStringLiteral("all Files | *.*") << QStringLiteral("all Files");
+    QTest::newRow("File > Open") << QStringLiteral("All Files (*.*)|*.*") << QStringLiteral("All Files (*.*)");
+}
+
+// The real file dialog: its type list shows the program's descriptions, not
+// Qt's "(*)" pattern after them, and still lists every file.
+void CommonDialogTest::typeListShowsTheDescriptionsAsGiven()
+{
+    QFETCH(QString, filter);
+    QFETCH(QString, shown);
+    QtCommonDialog dialog;
+    dialog.Filter = filter;
+    QStringList seen;
+    QTimer::singleShot(0, this, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        if (auto *types = box ? box->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")) : nullptr)
+            for (int i = 0; i < types->count(); ++i)
+                seen << types->itemText(i);
+        if (auto *d = qobject_cast<QDialog *>(box))
+            d->reject();
+    });
+    QWidget owner;
+    dialog.ShowOpen(&owner);
+    QCOMPARE(seen, QStringList{shown});
 }
 
 QTEST_MAIN(CommonDialogTest)

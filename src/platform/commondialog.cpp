@@ -48,6 +48,9 @@ std::optional<QString> QtCommonDialog::runOpenDialog(QWidget *owner, const QStri
     QFileDialog dialog(owner, title);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile); // a log file that does not exist yet may be typed
+    // The type list shows the program's own descriptions; the patterns after
+    // them are Qt's spelling of the same thing.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     if (!nameFilters.isEmpty())
         dialog.setNameFilters(nameFilters);
     if (!fileName.isEmpty()) {
