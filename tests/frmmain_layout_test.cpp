@@ -3,6 +3,7 @@
 
 #include "fakeservices.h"
 #include "frmmain.h"
+#include "twips.h"
 #include "gatewaysimulator.h"
 #include "statusbar.h"
 #include "toolbar.h"
@@ -119,6 +120,23 @@ bool nearTwips(int pixels, int twips, int dpi, double pixelsSlack = 0.5)
 QString describe(const QRect &r)
 {
     return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
+// Whether a label or button shows all of its caption, measured with its own font.
+bool captionWhole(const QWidget *widget)
+{
+    if (auto *label = qobject_cast<const QLabel *>(widget)) {
+        const QRect room = label->contentsRect();
+        if (label->wordWrap())
+            return label->fontMetrics().boundingRect(room, Qt::TextWordWrap, label->text()).height() <= room.height();
+        return label->fontMetrics().horizontalAdvance(label->text()) <= room.width();
+    }
+    if (auto *button = qobject_cast<const QPushButton *>(widget)) {
+        QString text = button->text();
+        text.remove(u'&');
+        return button->fontMetrics().horizontalAdvance(text) + 8 <= button->width();
+    }
+    return true;
 }
 
 bool takesTabFocus(const QWidget *widget)
@@ -313,6 +331,29 @@ void FrmMainLayoutTest::controlsAsDesigned()
     const QString where = describe(r) + QStringLiteral(" px at %1 dpi").arg(m_window->logicalDpiX());
     QVERIFY2(nearTwips(r.x(), twips.x(), m_window->logicalDpiX(), slack), qPrintable(where));
     QVERIFY2(nearTwips(r.y(), twips.y(), m_window->logicalDpiY(), slack), qPrintable(where));
+    // A caption wider than the design allowed for (the platform's font, a
+    // scaled display) grows its control to the right, or a wrapped label
+    // downwards, but never into another control.
+    const bool captioned = kind == QLatin1String("label") || kind == QLatin1String("button");
+    if (captioned) {
+        QVERIFY2(r.width() * 1440.0 / m_window->logicalDpiX() >= twips.width() - slack * 1440.0 / m_window->logicalDpiX(),
+                 qPrintable(where));
+        QVERIFY2(r.height() * 1440.0 / m_window->logicalDpiY() >= twips.height() - slack * 1440.0 / m_window->logicalDpiY(),
+                 qPrintable(where));
+        QVERIFY2(captionWhole(widget), qPrintable(where + QStringLiteral(": caption cut")));
+        const QRect design(r.topLeft(), QSize(Twips::toPixels(twips.width(), m_window->logicalDpiX()),
+                                              Twips::toPixels(twips.height(), m_window->logicalDpiY())));
+        const QRect grownRight(design.right() + 1, r.top(), r.right() - design.right(), r.height());
+        const QRect grownDown(r.left(), design.bottom() + 1, r.width(), r.bottom() - design.bottom());
+        for (QWidget *other : m_window->clientArea()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (other == widget || qobject_cast<ToolBar *>(other) || qobject_cast<StatusBar *>(other))
+                continue;
+            QVERIFY2((r.width() <= design.width() || !grownRight.intersects(other->geometry()))
+                         && (r.height() <= design.height() || !grownDown.intersects(other->geometry())),
+                     qPrintable(where + QStringLiteral(" grows into ") + other->objectName()));
+        }
+        return;
+    }
     QVERIFY2(nearTwips(r.width(), twips.width(), m_window->logicalDpiX(), slack), qPrintable(where));
     QVERIFY2(nearTwips(r.height(), twips.height(), m_window->logicalDpiY(), slack), qPrintable(where));
 }

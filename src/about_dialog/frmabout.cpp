@@ -1,5 +1,7 @@
 #include "frmabout.h"
 
+#include "captions.h"
+
 #include "twips.h"
 
 #include "abouticon.xpm"
@@ -108,6 +110,7 @@ frmAbout::frmAbout(QWidget *owner, MessageBoxService &messageBox, Registry &regi
 
     cmdOK->setFocus();
     Form_Load();
+    Captions::showWhole(this, width());
 }
 
 void frmAbout::Form_Load()

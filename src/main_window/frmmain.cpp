@@ -1,6 +1,7 @@
 #include "frmmain.h"
 
 #include "appinfo.h"
+#include "captions.h"
 #include "commondialog.h"
 #include "frmabout.h"
 #include "helpviewer.h"
@@ -118,10 +119,7 @@ void frmMain::createControls()
         auto *l = new QLabel(text, m_client);
         l->setObjectName(QString::fromLatin1(name));
         l->setTextFormat(Qt::PlainText);
-        // "Records Written" has room for two lines. The one-line labels clip a
-        // caption wider than the design allowed for ("Sensor Number" in a
-        // larger default font) at their right edge: wrapped, only the top of
-        // its second line would show.
+        // "Records Written" has room for two lines; the others have one.
         l->setWordWrap(std::string_view(name) == "Label3");
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         l->setGeometry(where);
@@ -154,6 +152,9 @@ void frmMain::createControls()
 
     connect(btnFileWrite, &QPushButton::clicked, this, &frmMain::btnFileWrite_Click);
     connect(btnStop, &QPushButton::clicked, this, &frmMain::btnStop_Click);
+
+    // Before the bars exist: only the design's own controls may grow.
+    Captions::showWhole(m_client, twipsToPixelsX(ClientWidthTwips));
 }
 
 void frmMain::createMenus()
