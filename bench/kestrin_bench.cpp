@@ -6,9 +6,11 @@
 //   kestrin_bench memory SIM_HOST READS CHECKPOINT...   memory and CPU per read at read counts, logging on
 //   kestrin_bench cpu SIM_HOST SECONDS          CPU share while reading at the real pace
 //   kestrin_bench record DIR RECORDS            cost of one record step, sync included
+//   kestrin_bench pagefreeze ADDRESS RUNS       longest GUI-thread block over the adversarial pages
 //
 // Every figure is printed as "name value unit" on its own line.
 
+#include "adversarialpages.h"
 #include "commondialog.h"
 #include "frmmain.h"
 #include "helpviewer.h"
@@ -18,6 +20,7 @@
 #include "registry.h"
 #include "settingsstore.h"
 #include "systemservices.h"
+#include "webbrowser.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -28,11 +31,13 @@
 #include <QTimer>
 
 #include <curl/curl.h>
+#include <httplib.h>
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <map>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 using namespace kestrin;
@@ -327,6 +332,88 @@ int record(const QString &dir, long records)
     return 0;
 }
 
+// Each adversarial page, served from a free port on ADDRESS (loopback), through the real browser
+// view: the longest the event loop went without turning over while the page
+// was parsed, its Temperature_0 read (in the completion handler, as the
+// polling cycle reads it before it next yields), its text put in the view
+// and the view painted. Best of `runs` per page; the figure is the worst page.
+int pagefreeze(const QString &address, int runs)
+{
+    const QList<testing::AdversarialPage> pages = testing::adversarialPages(WebBrowser::Options{}.maxBodyBytes);
+    httplib::Server server;
+    server.set_tcp_nodelay(true);
+    server.Get(R"(/page/(\d+))", [&pages](const httplib::Request &req, httplib::Response &res) {
+        const auto &page = pages.at(qsizetype(std::stoi(req.matches[1])));
+        res.set_content(page.body.toStdString(), "text/html");
+    });
+    const int port = server.bind_to_any_port(address.toLatin1().constData());
+    if (port <= 0) {
+        std::fprintf(stderr, "cannot listen on %s\n", qPrintable(address));
+        return 1;
+    }
+    const QString host = address + u':' + QString::number(port);
+    std::thread serving([&server] { server.listen_after_bind(); });
+
+    WebBrowser browser(nullptr, WebBrowser::Options{5000, WebBrowser::Options{}.maxBodyBytes, 5, 0});
+    browser.resize(640, 480);
+    browser.show();
+    QElapsedTimer sinceTick;
+    qint64 longestNs = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(1);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longestNs = std::max(longestNs, sinceTick.nsecsElapsed());
+        sinceTick.start();
+    });
+    bool done = false;
+    QString reading;
+    QObject::connect(&browser, &WebBrowser::documentComplete, [&] {
+        const HtmlDocument *document = browser.Document();
+        const auto element = document ? document->getElementById(QStringLiteral("Temperature_0")) : std::nullopt;
+        reading = element ? element->Value().value_or(QString()) : QStringLiteral("(none)");
+        (void)browser.displayedText();
+        browser.repaint();
+        done = true;
+    });
+
+    double worstMs = 0;
+    QByteArray worstName;
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        double bestMs = 1e18;
+        for (int run = 0; run < runs; ++run) {
+            done = false;
+            browser.Navigate(QStringLiteral("http://%1/page/%2").arg(host).arg(i));
+            QElapsedTimer clock;
+            clock.start();
+            sinceTick.start();
+            longestNs = 0;
+            ticker.start();
+            while (!done && clock.elapsed() < 60000)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            QCoreApplication::processEvents(); // the last tick after the page
+            longestNs = std::max(longestNs, sinceTick.nsecsElapsed());
+            ticker.stop();
+            bestMs = std::min(bestMs, double(longestNs) / 1e6);
+        }
+        const bool refused = browser.displayedText().contains(QStringLiteral("The page was not shown"));
+        std::printf("page %-55s %6lld bytes %8.2f ms %s\n", pages.at(i).name.constData(),
+                    static_cast<long long>(pages.at(i).body.size()), bestMs,
+                    refused ? "refused" : qPrintable(QStringLiteral("read ") + reading.left(12)));
+        std::fflush(stdout);
+        if (bestMs > worstMs) {
+            worstMs = bestMs;
+            worstName = pages.at(i).name;
+        }
+    }
+    server.stop();
+    serving.join();
+    std::printf("pages %lld, body cap %lld bytes\n", static_cast<long long>(pages.size()),
+                static_cast<long long>(WebBrowser::Options{}.maxBodyBytes));
+    std::printf("worst_page_freeze %.1f ms (%s)\n", worstMs, worstName.constData());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -338,7 +425,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 4) {
-        std::fprintf(stderr, "usage: kestrin_bench throughput|memory|cpu|record ARG COUNT [CHECKPOINT...]\n");
+        std::fprintf(stderr, "usage: kestrin_bench throughput|memory|cpu|record|pagefreeze ARG COUNT [CHECKPOINT...]\n");
         return 2;
     }
     const QString mode = args.at(1);
@@ -356,6 +443,8 @@ int main(int argc, char *argv[])
         return cpu(where, int(count));
     if (mode == QLatin1String("record"))
         return record(where, count);
+    if (mode == QLatin1String("pagefreeze"))
+        return pagefreeze(where, int(count));
     std::fprintf(stderr, "unknown mode\n");
     return 2;
 }

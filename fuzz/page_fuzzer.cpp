@@ -4,6 +4,7 @@
 // the view shows it.
 
 #include "htmldocument.h"
+#include "pagescreen.h"
 #include "readingtext.h"
 
 #include <QByteArray>
@@ -81,6 +82,9 @@ QString rendered(const HtmlDocument &doc)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QByteArray body(reinterpret_cast<const char *>(data), qsizetype(size));
+    // The browser screens every page before parsing it; the parse below runs
+    // whatever the screen says, so both see every input.
+    (void)kestrin::PageScreen::refusal(body);
     HtmlDocument parsed = HtmlDocument::parse(body, contentTypeFor(size));
     // The view keeps the document behind a move; elements must survive it.
     HtmlDocument doc = std::move(parsed);

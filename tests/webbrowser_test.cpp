@@ -48,6 +48,12 @@ public:
         http.Get("/big", [](const httplib::Request &, httplib::Response &res) {
             res.set_content("<input id=Temperature_0 value=1>" + std::string(4096, ' '), "text/html");
         });
+        http.Get("/deep", [](const httplib::Request &, httplib::Response &res) {
+            std::string page;
+            for (int i = 0; i < 300; ++i)
+                page += "<b>";
+            res.set_content(page + "<input id=Temperature_0 value=1>", "text/html");
+        });
         http.Get("/away", [](const httplib::Request &, httplib::Response &res) {
             res.set_redirect("http://127.0.0.2:9/page");
         });
@@ -176,6 +182,8 @@ void WebBrowserTest::failedLoad_data()
     QTest::newRow("error status with a page of its own") << m_server->url("/broken") << u"HTTP 500"_s;
     QTest::newRow("body over the limit") << m_server->url("/big") << u"body larger than"_s;
     QTest::newRow("redirect to another host") << m_server->url("/away") << u"another host"_s;
+    QTest::newRow("page refused unparsed") << m_server->url("/deep")
+                                           << u"The page was not shown: it nests its elements more than 256 deep"_s;
     QTest::newRow("not http") << u"file:///etc/hostname"_s << QString();
 }
 

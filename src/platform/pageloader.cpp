@@ -313,9 +313,12 @@ void PageLoader::finish()
 
 QString PageLoader::bodyLimitText() const
 {
-    const qint64 mib = 1024 * 1024;
+    const qint64 kib = 1024;
+    const qint64 mib = 1024 * kib;
     if (m_options.maxBodyBytes > 0 && m_options.maxBodyBytes % mib == 0)
         return QStringLiteral("body larger than %1 MiB").arg(m_options.maxBodyBytes / mib);
+    if (m_options.maxBodyBytes > 0 && m_options.maxBodyBytes % kib == 0)
+        return QStringLiteral("body larger than %1 KiB").arg(m_options.maxBodyBytes / kib);
     return QStringLiteral("body larger than %1 bytes").arg(m_options.maxBodyBytes);
 }
 

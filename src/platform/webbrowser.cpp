@@ -1,5 +1,7 @@
 #include "webbrowser.h"
 
+#include "pagescreen.h"
+
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QStringList>
@@ -12,16 +14,28 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Our own page for a load that failed: it names the address and the reason
-// and holds no form fields, so element lookups on it find nothing.
-HtmlDocument errorPage(const QString &url, const QString &reason)
+// Our own page for a load that failed: it says what happened and holds no
+// form fields, so element lookups on it find nothing.
+HtmlDocument errorPage(const QString &title, const QString &paragraph, const QString &detail = {})
 {
-    const QString html = u"<!DOCTYPE html><html><head><meta charset=\"utf-8\">"
-                         "<title>Page not available</title></head><body>"
-                         "<h1>Page not available</h1><p>The page "_s
-        + url.toHtmlEscaped() + u" could not be loaded.</p><p>"_s + reason.toHtmlEscaped()
-        + u"</p></body></html>"_s;
+    QString html = u"<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>"_s + title.toHtmlEscaped()
+        + u"</title></head><body><h1>"_s + title.toHtmlEscaped() + u"</h1><p>"_s + paragraph.toHtmlEscaped()
+        + u"</p>"_s;
+    if (!detail.isEmpty())
+        html += u"<p>"_s + detail.toHtmlEscaped() + u"</p>"_s;
+    html += u"</body></html>"_s;
     return HtmlDocument::parse(html.toUtf8(), "text/html; charset=utf-8");
+}
+
+HtmlDocument loadFailedPage(const QString &url, const QString &reason)
+{
+    return errorPage(u"Page not available"_s, u"The page "_s + url + u" could not be loaded."_s, reason);
+}
+
+HtmlDocument refusedPage(const QString &url, const QString &reason)
+{
+    return errorPage(u"Page not shown"_s, u"The page was not shown: "_s + reason + u"."_s,
+                     u"Address: "_s + url);
 }
 
 } // namespace
@@ -83,12 +97,20 @@ QString WebBrowser::displayedText() const
 void WebBrowser::onLoaderFinished(const PageLoader::Result &result)
 {
     if (result.ok) {
-        m_loadError.clear();
-        complete(HtmlDocument::parse(result.body, result.contentType));
-        return;
+        // Parsing runs on the GUI thread in one piece, so a page whose shape
+        // would keep the parser busy is refused unread, like a failed load.
+        const std::optional<QString> refused = PageScreen::refusal(result.body);
+        if (!refused) {
+            m_loadError.clear();
+            complete(HtmlDocument::parse(result.body, result.contentType));
+            return;
+        }
+        m_loadError = *refused;
+        m_pendingError = std::make_unique<HtmlDocument>(refusedPage(m_url, *refused));
+    } else {
+        m_loadError = result.error;
+        m_pendingError = std::make_unique<HtmlDocument>(loadFailedPage(m_url, result.error));
     }
-    m_loadError = result.error;
-    m_pendingError = std::make_unique<HtmlDocument>(errorPage(m_url, result.error));
     const qint64 remaining = m_options.minFailedLoadMs - m_navigateClock.elapsed();
     if (remaining > 0)
         m_failHold->start(int(remaining));

@@ -18,7 +18,10 @@ namespace kestrin {
 struct WebBrowserOptions
 {
     int timeoutMs = 15000;
-    qint64 maxBodyBytes = 1048576;
+    // Gateway pages are 1-2 KB; 16 KiB leaves them room to grow eightfold,
+    // and at this size even the parser's worst shapes that PageScreen lets
+    // through cost it a few tens of milliseconds on the GUI thread.
+    qint64 maxBodyBytes = 16384;
     int maxRedirects = 5;
     // A failed load completes no sooner than this after Navigate, so a
     // caller polling an unreachable host does not spin.
