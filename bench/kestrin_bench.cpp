@@ -18,6 +18,7 @@
 #include "registry.h"
 #include "settingsstore.h"
 #include "systemservices.h"
+#include "windowframe.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -71,6 +72,7 @@ struct Harness
     std::unique_ptr<HelpViewer> help = makePlatformHelpViewer();
     StandInRegistry registry;
     PlatformSystemServices system;
+    PlatformWindowFrame windowFrame;
     std::unique_ptr<frmMain> window;
 
     explicit Harness(const QString &host)
@@ -82,6 +84,7 @@ struct Harness
             .helpViewer = *help,
             .registry = registry,
             .system = system,
+            .windowFrame = windowFrame,
             .endProcess = {},
             .gatewayHost = host,
         });
