@@ -145,6 +145,7 @@ class QtFrame final : public WindowFrame
 {
 public:
     QRect outerFrame(const QWidget &window) override { return window.frameGeometry(); }
+    std::optional<QMargins> frameExtents(QWidget &) override { return std::nullopt; }
 };
 
 // Everything a main window needs, scripted; endProcess only counts.

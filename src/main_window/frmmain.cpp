@@ -664,7 +664,7 @@ void frmMain::showHelp(quint32 command)
 
 void frmMain::mnuHelpAbout_Click()
 {
-    frmAbout about(this, m_services.messageBox, m_services.registry, m_services.system);
+    frmAbout about(this, m_services.messageBox, m_services.registry, m_services.system, m_services.windowFrame);
     m_openWindows.add(&about);
     about.exec();
     m_openWindows.remove(&about);

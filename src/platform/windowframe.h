@@ -1,9 +1,10 @@
 #pragma once
 
+#include <QMargins>
 #include <QRect>
 #include <QtGlobal>
 
-#include <memory>
+#include <optional>
 
 class QWidget;
 
@@ -18,6 +19,11 @@ public:
     virtual ~WindowFrame() = default;
 
     virtual QRect outerFrame(const QWidget &window) = 0;
+
+    // The widths of the frame around the window's client area, also for a
+    // window not shown yet (asked of the window manager beforehand where it
+    // can tell). Nothing when they cannot be known yet.
+    virtual std::optional<QMargins> frameExtents(QWidget &window) = 0;
 };
 
 // The frame of the running platform. On X11 it asks the X server each time:
@@ -31,6 +37,7 @@ public:
     Q_DISABLE_COPY_MOVE(PlatformWindowFrame)
 
     QRect outerFrame(const QWidget &window) override;
+    std::optional<QMargins> frameExtents(QWidget &window) override;
 };
 
 } // namespace kestrin
