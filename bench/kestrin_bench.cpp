@@ -21,6 +21,7 @@
 #include "settingsstore.h"
 #include "systemservices.h"
 #include "webbrowser.h"
+#include "windowframe.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -76,6 +77,7 @@ struct Harness
     std::unique_ptr<HelpViewer> help = makePlatformHelpViewer();
     StandInRegistry registry;
     PlatformSystemServices system;
+    PlatformWindowFrame windowFrame;
     std::unique_ptr<frmMain> window;
 
     explicit Harness(const QString &host)
@@ -87,6 +89,7 @@ struct Harness
             .helpViewer = *help,
             .registry = registry,
             .system = system,
+            .windowFrame = windowFrame,
             .endProcess = {},
             .gatewayHost = host,
         });

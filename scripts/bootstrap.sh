@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev libxcb1-dev
   libcurl4-openssl-dev libgumbo-dev libcpp-httplib-dev
   xvfb xauth x11-apps imagemagick xdotool xclip
   g++-mingw-w64-x86-64

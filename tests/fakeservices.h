@@ -11,10 +11,12 @@
 #include "registry.h"
 #include "settingsstore.h"
 #include "systemservices.h"
+#include "windowframe.h"
 
 #include <QList>
 #include <QMap>
 #include <QStringList>
+#include <QWidget>
 
 #include <functional>
 #include <optional>
@@ -138,6 +140,14 @@ public:
     bool startProgram(const QString &, int) override { return false; }
 };
 
+// Qt's own idea of the frame: what an offscreen window has.
+class QtFrame final : public WindowFrame
+{
+public:
+    QRect outerFrame(const QWidget &window) override { return window.frameGeometry(); }
+    std::optional<QMargins> frameExtents(QWidget &) override { return std::nullopt; }
+};
+
 // Everything a main window needs, scripted; endProcess only counts.
 struct FakeServices
 {
@@ -147,6 +157,7 @@ struct FakeServices
     FakeHelpViewer help;
     EmptyRegistry registry;
     NoSystem system;
+    QtFrame windowFrame;
     int ends = 0;
     QDateTime now = QDateTime(QDate(2026, 12, 7), QTime(10, 45, 41));
 
@@ -159,6 +170,7 @@ struct FakeServices
             .helpViewer = help,
             .registry = registry,
             .system = system,
+            .windowFrame = windowFrame,
             .endProcess = [this] { ++ends; },
             .clock = [this] { return now; },
             .browserOptions = browser,

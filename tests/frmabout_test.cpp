@@ -3,6 +3,7 @@
 #include "messagebox.h"
 #include "registry.h"
 #include "systemservices.h"
+#include "windowframe.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -109,6 +110,28 @@ template<typename T> T *child(QWidget &dlg, const char *name)
     return dlg.findChild<T *>(QString::fromLatin1(name));
 }
 
+// A window manager's frames drawn around offscreen windows: each window's
+// extents, told before it is shown or only once it is.
+class ScriptedFrames final : public WindowFrame
+{
+public:
+    QMargins ownerExtents;
+    QMargins dialogExtents;
+    bool toldBeforeShown = true;
+    const QWidget *owner = nullptr;
+
+    QRect outerFrame(const QWidget &window) override { return window.geometry().marginsAdded(extents(window)); }
+    std::optional<QMargins> frameExtents(QWidget &window) override
+    {
+        if (!toldBeforeShown && !window.isVisible())
+            return std::nullopt;
+        return extents(window);
+    }
+
+private:
+    QMargins extents(const QWidget &window) const { return &window == owner ? ownerExtents : dialogExtents; }
+};
+
 } // namespace
 
 class FrmAboutTest : public QObject
@@ -118,12 +141,21 @@ class FrmAboutTest : public QObject
     ScriptedRegistry registry;
     ScriptedSystem system;
     RecordingMessageBox boxes;
+    ScriptedFrames frames;
 
 private Q_SLOTS:
-    void init() { registry = {}; system = {}; boxes.shown.clear(); }
+    void init()
+    {
+        registry = {};
+        system = {};
+        boxes.shown.clear();
+        frames = {};
+    }
     void layoutAtEachOpening_data();
     void layoutAtEachOpening();
     void window();
+    void centredOverOwnerFrame_data();
+    void centredOverOwnerFrame();
     void keys_data();
     void keys();
     void lookup_data();
@@ -152,7 +184,7 @@ void FrmAboutTest::layoutAtEachOpening()
     QFETCH(QString, text);
     QFETCH(QRect, twips);
     for (int opening = 0; opening < 2; ++opening) {
-        frmAbout dlg(nullptr, boxes, registry, system);
+        frmAbout dlg(nullptr, boxes, registry, system, frames);
         auto *w = dlg.findChild<QWidget *>(name);
         QVERIFY(w);
         const auto px = [&](int t) { return qRound(t * dlg.logicalDpiX() / 1440.0); };
@@ -172,7 +204,7 @@ void FrmAboutTest::window()
     QWidget owner;
     owner.setGeometry(60, 50, 640, 480);
     owner.show();
-    frmAbout dlg(&owner, boxes, registry, system);
+    frmAbout dlg(&owner, boxes, registry, system, frames);
     QCOMPARE(dlg.windowTitle(), u"About Project1"_qs);
     QVERIFY(dlg.isModal());
     QCOMPARE(dlg.minimumSize(), dlg.maximumSize());
@@ -204,6 +236,56 @@ void FrmAboutTest::window()
     }
 }
 
+void FrmAboutTest::centredOverOwnerFrame_data()
+{
+    QTest::addColumn<QMargins>("ownerExtents");
+    QTest::addColumn<QMargins>("dialogExtents");
+    QTest::addColumn<bool>("toldBeforeShown");
+    QTest::addColumn<QRect>("ownerGeometry");
+
+    // left, top, right, bottom
+    QTest::newRow("openbox-like, told beforehand") << QMargins(1, 20, 1, 5) << QMargins(1, 20, 1, 1) << true
+                                                   << QRect(136, 237, 1008, 564);
+    QTest::newRow("thick title, told beforehand") << QMargins(4, 30, 4, 4) << QMargins(4, 30, 4, 4) << true
+                                                  << QRect(60, 50, 640, 480);
+    QTest::newRow("known only once framed") << QMargins(1, 20, 1, 5) << QMargins(1, 20, 1, 1) << false
+                                            << QRect(136, 237, 1008, 564);
+    QTest::newRow("unframed") << QMargins() << QMargins() << true << QRect(0, 0, 1008, 564);
+}
+
+void FrmAboutTest::centredOverOwnerFrame()
+{
+    QFETCH(QMargins, ownerExtents);
+    QFETCH(QMargins, dialogExtents);
+    QFETCH(bool, toldBeforeShown);
+    QFETCH(QRect, ownerGeometry);
+
+    QWidget owner;
+    owner.setGeometry(ownerGeometry);
+    owner.show();
+    frames.owner = &owner;
+    frames.ownerExtents = ownerExtents;
+    frames.dialogExtents = dialogExtents;
+    frames.toldBeforeShown = toldBeforeShown;
+    frmAbout dlg(&owner, boxes, registry, system, frames);
+    // Twice the distance between the outer frames' centres.
+    const auto offCentre = [&] {
+        const QRect o = frames.outerFrame(owner);
+        const QRect d = frames.outerFrame(dlg);
+        return QPoint((2 * d.x() + d.width()) - (2 * o.x() + o.width()),
+                      (2 * d.y() + d.height()) - (2 * o.y() + o.height()));
+    };
+    const auto centred = [&] { return qAbs(offCentre().x()) <= 2 && qAbs(offCentre().y()) <= 2; };
+
+    dlg.show();
+    // Where the extents are told beforehand it is in place from the start.
+    if (toldBeforeShown)
+        QVERIFY2(centred(), qPrintable(QStringLiteral("off by %1,%2 half pixels").arg(offCentre().x()).arg(offCentre().y())));
+    QTRY_VERIFY2_WITH_TIMEOUT(centred(), qPrintable(QStringLiteral("off by %1,%2 half pixels")
+                                                        .arg(offCentre().x()).arg(offCentre().y())), 2000);
+    dlg.close();
+}
+
 void FrmAboutTest::keys_data()
 {
     QTest::addColumn<QString>("focus");
@@ -225,7 +307,7 @@ void FrmAboutTest::keys()
     QFETCH(int, modifiers);
     QFETCH(bool, closes);
 
-    frmAbout dlg(nullptr, boxes, registry, system); // empty hive: System Info says unavailable
+    frmAbout dlg(nullptr, boxes, registry, system, frames); // empty hive: System Info says unavailable
     QSignalSpy okClicks(child<QPushButton>(dlg, "cmdOK"), &QPushButton::clicked);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowActive(&dlg));
@@ -304,7 +386,7 @@ void FrmAboutTest::lookup()
     system.existing = QSet<QString>(existing.begin(), existing.end());
     system.startResult = startWorks;
 
-    frmAbout dlg(nullptr, boxes, registry, system);
+    frmAbout dlg(nullptr, boxes, registry, system, frames);
     dlg.show();
     auto *sysInfo = child<QPushButton>(dlg, "cmdSysInfo");
     QByteArrayList keys;
@@ -368,7 +450,7 @@ void FrmAboutTest::getKeyValue()
     else
         registry.values[{"K", "other"}] = {reg::TypeSz, QByteArray(1, '\0')};
 
-    frmAbout dlg(nullptr, boxes, registry, system);
+    frmAbout dlg(nullptr, boxes, registry, system, frames);
     QString text = before;
     QCOMPARE(dlg.GetKeyValue(reg::HKeyLocalMachine, u"K"_qs, u"V"_qs, text), result);
     QCOMPARE(text, after);

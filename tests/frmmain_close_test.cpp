@@ -128,6 +128,7 @@ MainWindowServices FrmMainCloseTest::services(SettingsStore &store)
         .helpViewer = fake.helpViewer,
         .registry = fake.registry,
         .system = fake.system,
+        .windowFrame = fake.windowFrame,
         .endProcess = fake.endProcess,
         .clock = fake.clock,
         .browserOptions = fake.browserOptions,

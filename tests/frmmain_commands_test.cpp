@@ -395,6 +395,7 @@ void FrmMainCommandsTest::helpWithConfiguredFile()
         .helpViewer = viewer,
         .registry = services.registry,
         .system = services.system,
+        .windowFrame = services.windowFrame,
         .endProcess = services.endProcess,
         .clock = services.clock,
         .browserOptions = services.browserOptions,

@@ -476,6 +476,7 @@ void PageSafetyTest::nothingWrittenButLogAndSettings()
         .helpViewer = services.helpViewer,
         .registry = services.registry,
         .system = services.system,
+        .windowFrame = services.windowFrame,
         .endProcess = services.endProcess,
         .clock = services.clock,
         .browserOptions = services.browserOptions,

@@ -9,6 +9,7 @@
 #include "messagebox.h"
 #include "registry.h"
 #include "systemservices.h"
+#include "windowframe.h"
 
 #include <QFrame>
 #include <QKeyEvent>
@@ -16,6 +17,7 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QtEndian>
 
 namespace kestrin {
@@ -57,12 +59,14 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text)
 
 } // namespace
 
-frmAbout::frmAbout(QWidget *owner, MessageBoxService &messageBox, Registry &registry, SystemServices &system)
+frmAbout::frmAbout(QWidget *owner, MessageBoxService &messageBox, Registry &registry, SystemServices &system,
+                   WindowFrame &frames)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , m_messageBox(messageBox)
     , m_registry(registry)
     , m_system(system)
+    , m_frames(frames)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Project1"));
@@ -109,8 +113,50 @@ frmAbout::frmAbout(QWidget *owner, MessageBoxService &messageBox, Registry &regi
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
 
     cmdOK->setFocus();
+
+    m_centreCheck.setInterval(50);
+    connect(&m_centreCheck, &QTimer::timeout, this, &frmAbout::checkCentre);
+
     Form_Load();
     Captions::showWhole(this, width());
+}
+
+void frmAbout::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous() || !parentWidget())
+        return;
+    // Placed before the window is mapped, with the frame the window manager
+    // says it will get, so that it does not jump once framed.
+    centreOverOwner(m_frames.frameExtents(*this).value_or(QMargins()));
+    // A window manager that cannot tell beforehand shows its frame only
+    // after mapping.
+    m_centreChecks = 0;
+    m_centreCheck.start();
+}
+
+void frmAbout::centreOverOwner(const QMargins &extents)
+{
+    const QRect owner = m_frames.outerFrame(*parentWidget()->window());
+    const QSize frame = size().grownBy(extents);
+    const QPoint topLeft(owner.x() + (owner.width() - frame.width()) / 2,
+                         owner.y() + (owner.height() - frame.height()) / 2);
+    setGeometry(QRect(topLeft + QPoint(extents.left(), extents.top()), size()));
+}
+
+void frmAbout::checkCentre()
+{
+    if (!isVisible() || ++m_centreChecks >= 20) {
+        m_centreCheck.stop();
+        return;
+    }
+    const QRect owner = m_frames.outerFrame(*parentWidget()->window());
+    const QRect frame = m_frames.outerFrame(*this);
+    // Twice the distance between the centres, to stay in whole pixels.
+    const int dx = (2 * owner.x() + owner.width()) - (2 * frame.x() + frame.width());
+    const int dy = (2 * owner.y() + owner.height()) - (2 * frame.y() + frame.height());
+    if (qAbs(dx) > 2 || qAbs(dy) > 2)
+        centreOverOwner(m_frames.frameExtents(*this).value_or(QMargins()));
 }
 
 void frmAbout::Form_Load()

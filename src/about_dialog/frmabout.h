@@ -2,10 +2,13 @@
 
 #include <QDialog>
 #include <QString>
+#include <QTimer>
 
 class QFrame;
 class QKeyEvent;
 class QLabel;
+class QMargins;
+class QShowEvent;
 class QPushButton;
 
 namespace kestrin {
@@ -13,6 +16,7 @@ namespace kestrin {
 class MessageBoxService;
 class Registry;
 class SystemServices;
+class WindowFrame;
 
 // What GetKeyValue reports: the value was read or not, or the read hit a
 // fault that only StartSysInfo's guard handles (a value filling the whole
@@ -28,7 +32,8 @@ class frmAbout final : public QDialog
     Q_DISABLE_COPY_MOVE(frmAbout)
 
 public:
-    frmAbout(QWidget *owner, MessageBoxService &messageBox, Registry &registry, SystemServices &system);
+    frmAbout(QWidget *owner, MessageBoxService &messageBox, Registry &registry, SystemServices &system,
+             WindowFrame &frames);
 
     // Finds the system information tool through the registry and starts it,
     // or tells the user that it is unavailable.
@@ -42,16 +47,24 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void Form_Load();
     void cmdOK_Click();
     void cmdSysInfo_Click();
-
+    // Places the dialog so that its outer frame, `extents` wide around the
+    // client area, is centred on its owner's outer frame.
+    void centreOverOwner(const QMargins &extents);
+    void checkCentre();
 
     MessageBoxService &m_messageBox;
     Registry &m_registry;
     SystemServices &m_system;
+    WindowFrame &m_frames;
+    // After the dialog is shown, until the window manager's frame is known.
+    QTimer m_centreCheck;
+    int m_centreChecks = 0;
 
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdSysInfo = nullptr;

@@ -10,6 +10,7 @@
 #include "settingsstore.h"
 #include "systemservices.h"
 #include "terminationwatcher.h"
+#include "windowframe.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -69,6 +70,7 @@ int main(int argc, char *argv[])
     const std::unique_ptr<kestrin::HelpViewer> helpViewer = kestrin::makePlatformHelpViewer();
     const std::unique_ptr<kestrin::Registry> registry = kestrin::makePlatformRegistry();
     kestrin::PlatformSystemServices system;
+    kestrin::PlatformWindowFrame windowFrame;
 
     kestrin::TerminationWatcher termination;
     QObject::connect(&termination, &kestrin::TerminationWatcher::terminationRequested, &app,
@@ -81,6 +83,7 @@ int main(int argc, char *argv[])
         .helpViewer = *helpViewer,
         .registry = *registry,
         .system = system,
+        .windowFrame = windowFrame,
         .endProcess = kestrin::endProcess,
     });
     return EXIT_SUCCESS;

@@ -14,6 +14,7 @@
 #include "toolbar.h"
 #include "toolbaricons.h"
 #include "twips.h"
+#include "windowframe.h"
 
 #include <QAction>
 #include <QApplication>
@@ -599,15 +600,17 @@ void frmMain::Form_Unload(qint16 &cancel)
     if (windowState() & Qt::WindowMinimized)
         return;
 
-    // The outer frame's bounds in twips, each read just before its write.
+    // The outer frame's bounds in twips, each read just before its write
+    // from the window system: Qt's cached frame may still be that of the
+    // state before.
     const QString app = appinfo::title();
     const QString section = QStringLiteral("Settings");
     auto twips = [](int pixels, int dpi) { return float(double(pixels) * Twips::PerInch / double(dpi)); };
     const std::vector<std::pair<QString, std::function<float()>>> values = {
-        {QStringLiteral("MainLeft"), [&] { return twips(frameGeometry().x(), logicalDpiX()); }},
-        {QStringLiteral("MainTop"), [&] { return twips(frameGeometry().y(), logicalDpiY()); }},
-        {QStringLiteral("MainWidth"), [&] { return twips(frameGeometry().width(), logicalDpiX()); }},
-        {QStringLiteral("MainHeight"), [&] { return twips(frameGeometry().height(), logicalDpiY()); }},
+        {QStringLiteral("MainLeft"), [&] { return twips(m_services.windowFrame.outerFrame(*this).x(), logicalDpiX()); }},
+        {QStringLiteral("MainTop"), [&] { return twips(m_services.windowFrame.outerFrame(*this).y(), logicalDpiY()); }},
+        {QStringLiteral("MainWidth"), [&] { return twips(m_services.windowFrame.outerFrame(*this).width(), logicalDpiX()); }},
+        {QStringLiteral("MainHeight"), [&] { return twips(m_services.windowFrame.outerFrame(*this).height(), logicalDpiY()); }},
     };
     std::optional<QString> failure;
     for (const auto &[key, read] : values) {
@@ -712,7 +715,7 @@ void frmMain::showHelp(quint32 command)
 
 void frmMain::mnuHelpAbout_Click()
 {
-    frmAbout about(this, m_services.messageBox, m_services.registry, m_services.system);
+    frmAbout about(this, m_services.messageBox, m_services.registry, m_services.system, m_services.windowFrame);
     m_openWindows.add(&about);
     about.exec();
     m_openWindows.remove(&about);

@@ -16,6 +16,7 @@ class MessageBoxService;
 class Registry;
 class SettingsStore;
 class SystemServices;
+class WindowFrame;
 
 // The platform services the main window works through, handed in at
 // construction: the real ones from start-up, scripted ones from a test.
@@ -27,6 +28,8 @@ struct MainWindowServices
     HelpViewer &helpViewer;
     Registry &registry;
     SystemServices &system;
+    // Where the window system has the main window's outer frame.
+    WindowFrame &windowFrame;
     // Ends the process at once; the program's last act.
     std::function<void()> endProcess;
     // The local date and time, for records and the status bar.
