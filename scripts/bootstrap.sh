@@ -10,7 +10,12 @@ packages=(
   xvfb xauth x11-apps imagemagick xdotool xclip
   g++-mingw-w64-x86-64
   clang libclang-rt-14-dev
+  qt6-charts-dev libqt6opengl6-dev
 )
+
+# --- locales the round-trip tests run under ---------------------------------
+test_locales=(en_US de_DE en_GB fr_FR ja_JP ar_EG)
+packages+=(locales)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -18,16 +23,27 @@ for p in "${packages[@]}"; do
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
 
-if ((${#missing[@]} == 0)); then
-  exit 0
-fi
-
-echo "bootstrap: installing ${missing[*]}"
 sudo=""
 if [[ $(id -u) -ne 0 ]]; then
-  command -v sudo >/dev/null || { echo "bootstrap: need root (or sudo) to install ${missing[*]}" >&2; exit 1; }
   sudo=sudo
 fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if ((${#missing[@]} > 0)); then
+  echo "bootstrap: installing ${missing[*]}"
+  if [[ -n $sudo ]]; then
+    command -v sudo >/dev/null || { echo "bootstrap: need root (or sudo) to install ${missing[*]}" >&2; exit 1; }
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# --- locale generation (only the ones `locale -a` lacks) --------------------
+have_locales=$(locale -a 2>/dev/null | tr '[:upper:]' '[:lower:]')
+for l in "${test_locales[@]}"; do
+  want=$(echo "$l.utf8" | tr '[:upper:]' '[:lower:]')
+  if ! grep -qx "$want" <<<"$have_locales"; then
+    echo "bootstrap: generating $l.UTF-8"
+    $sudo localedef -i "$l" -f UTF-8 "$l.UTF-8"
+  fi
+done
