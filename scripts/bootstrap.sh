@@ -10,7 +10,7 @@ packages=(
   xvfb xauth x11-apps imagemagick xdotool xclip
   g++-mingw-w64-x86-64
   clang libclang-rt-14-dev
-  qt6-charts-dev libqt6opengl6-dev
+  qt6-charts-dev libqt6opengl6-dev time
 )
 
 # --- locales the round-trip tests run under ---------------------------------

@@ -17,9 +17,11 @@ void LogSeries::append(const LogBatch &batch)
     if (m_sensors == 0) {
         m_sensors = batch.readingsPerRecord;
         m_columns.assign(m_sensors, {});
+        m_blocks.assign(m_sensors, {});
         m_sums.assign(m_sensors, {});
     }
     const bool first = m_times.empty();
+    const qsizetype oldSize = size();
     m_times.insert(m_times.end(), batch.times.begin(), batch.times.end());
     m_offsets.insert(m_offsets.end(), batch.offsets.begin(), batch.offsets.end());
     const int n = std::min(m_sensors, batch.readingsPerRecord);
@@ -38,6 +40,51 @@ void LogSeries::append(const LogBatch &batch)
             sums.sum += v;
         }
     }
+    updateBlocks(oldSize);
+}
+
+void LogSeries::updateBlocks(qsizetype from)
+{
+    const qsizetype firstBlock = from / BlockSize;
+    const qsizetype blocks = (size() + BlockSize - 1) / BlockSize;
+    for (int s = 0; s < m_sensors; ++s) {
+        const std::vector<float> &col = m_columns[s];
+        std::vector<Block> &b = m_blocks[s];
+        b.resize(blocks);
+        for (qsizetype k = firstBlock; k < blocks; ++k) {
+            const qsizetype begin = k * BlockSize, end = std::min(size(), begin + BlockSize);
+            qsizetype lo = begin, hi = begin;
+            for (qsizetype i = begin + 1; i < end; ++i) {
+                if (col[i] < col[lo])
+                    lo = i;
+                if (col[i] > col[hi])
+                    hi = i;
+            }
+            b[k] = {quint32(lo), quint32(hi)};
+        }
+    }
+}
+
+void LogSeries::extremes(int sensor, qsizetype begin, qsizetype end, qsizetype &low, qsizetype &high) const
+{
+    const std::vector<float> &col = m_columns[sensor];
+    low = high = begin;
+    auto take = [&](qsizetype lo, qsizetype hi) {
+        if (col[lo] < col[low])
+            low = lo;
+        if (col[hi] > col[high])
+            high = hi;
+    };
+    qsizetype i = begin;
+    for (; i < end && i % BlockSize != 0; ++i)
+        take(i, i);
+    const std::vector<Block> &blocks = m_blocks[sensor];
+    for (; i + BlockSize <= end; i += BlockSize) {
+        const Block &b = blocks[i / BlockSize];
+        take(b.low, b.high);
+    }
+    for (; i < end; ++i)
+        take(i, i);
 }
 
 LogSeries::SensorFigures LogSeries::figures(int sensor) const
@@ -125,39 +172,39 @@ QList<QPointF> LogSeries::reduce(int sensor, double fromMsecs, double toMsecs, i
     if (end < size())
         ++end;
     auto point = [&](qsizetype i) { return QPointF(double(m_times[i]) * 1000.0, col[i]); };
-    if (end - begin <= 4 * qsizetype(columns)) {
+    if (end - begin <= 2 * qsizetype(columns)) {
         points.reserve(end - begin);
         for (qsizetype i = begin; i < end; ++i)
             points.append(point(i));
         return points;
     }
-    points.reserve(4 * columns + 2);
+    points.reserve(2 * columns + 4);
+    points.append(point(begin));
     const double width = (toMsecs - fromMsecs) / columns;
-    qsizetype i = begin;
-    while (i < end) {
-        // The records of one pixel column.
-        const double x = double(m_times[i]) * 1000.0;
-        const double column = std::floor((x - fromMsecs) / width);
-        const double columnEnd = fromMsecs + (column + 1) * width;
-        qsizetype j = i + 1;
+    qsizetype i = begin + 1;
+    const qsizetype stop = end - 1;
+    for (int c = 0; c < columns && i < stop; ++c) {
+        // The records of pixel column c.
+        const qint64 columnEnd = qint64(std::ceil((fromMsecs + (c + 1) * width) / 1000.0));
+        const qsizetype j = std::max(i, qsizetype(std::lower_bound(m_times.begin() + i, m_times.begin() + stop, columnEnd)
+                                                  - m_times.begin()));
+        if (j == i)
+            continue;
         qsizetype lo = i, hi = i;
-        while (j < end && double(m_times[j]) * 1000.0 < columnEnd) {
-            if (col[j] < col[lo])
-                lo = j;
-            if (col[j] > col[hi])
-                hi = j;
-            ++j;
-        }
-        points.append(point(i));
-        const qsizetype a = std::min(lo, hi), b = std::max(lo, hi);
-        if (a != i)
-            points.append(point(a));
-        if (b != a && b != i)
-            points.append(point(b));
-        if (j - 1 != b && j - 1 != i)
-            points.append(point(j - 1));
+        extremes(sensor, i, j, lo, hi);
+        points.append(point(std::min(lo, hi)));
+        if (lo != hi)
+            points.append(point(std::max(lo, hi)));
         i = j;
     }
+    if (i < stop) {
+        qsizetype lo = i, hi = i;
+        extremes(sensor, i, stop, lo, hi);
+        points.append(point(std::min(lo, hi)));
+        if (lo != hi)
+            points.append(point(std::max(lo, hi)));
+    }
+    points.append(point(stop));
     return points;
 }
 

@@ -57,13 +57,24 @@ public:
 
     // The points to draw for `sensor` between two times (msecs since the
     // epoch, as chart axes count) on `columns` pixel columns: every record
-    // when they fit, otherwise per column its first, minimum, maximum and
-    // last, in time order, so no peak and no trough is lost. One record
-    // beyond each end keeps the line running to the edge.
+    // when they fit, otherwise per column its minimum and maximum in time
+    // order, so no peak and no trough is lost. One record beyond each end
+    // keeps the line running to the edge.
     QList<QPointF> reduce(int sensor, double fromMsecs, double toMsecs, int columns) const;
 
 private:
+    // Where the minimum and maximum of each block of records lie, so that
+    // reducing a wide range looks at blocks, not at every record.
+    static constexpr qsizetype BlockSize = 64;
+    struct Block
+    {
+        quint32 low = 0, high = 0;
+    };
+    void updateBlocks(qsizetype from);
+    void extremes(int sensor, qsizetype begin, qsizetype end, qsizetype &low, qsizetype &high) const;
+
     int m_sensors = 0;
+    std::vector<std::vector<Block>> m_blocks;
     std::vector<qint64> m_times;
     std::vector<qint32> m_offsets;
     std::vector<std::vector<float>> m_columns;

@@ -62,7 +62,7 @@ void LogChartView::ensureLines()
         auto *line = new QLineSeries(m_chart);
         line->setName(tr("Sensor %1").arg(sensor + 1));
         QPen pen(colourOf(sensor));
-        pen.setWidthF(1.5);
+        pen.setWidth(1);
         line->setPen(pen);
         m_chart->addSeries(line);
         line->attachAxis(m_timeAxis);
