@@ -20,7 +20,7 @@ namespace {
 const QColor lineColours[] = {
     QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e), QColor(0x2c, 0xa0, 0x2c), QColor(0xd6, 0x27, 0x28),
     QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b), QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f),
-    QColor(0xbc, 0xbd, 0x22), QColor(0x17, 0xbe, 0xcf), QColor(0x00, 0x00, 0x00),
+    QColor(0xbc, 0xbd, 0x22), QColor(0x17, 0xbe, 0xcf), QColor(0x39, 0x3b, 0x79),
 };
 
 QColor colourOf(int sensor)
@@ -43,12 +43,11 @@ LogChartView::LogChartView(const LogSeries &series, const QLocale &locale, QWidg
     m_chart->setLocale(locale);
     m_chart->setLocalizeNumbers(true);
     m_chart->legend()->setAlignment(Qt::AlignRight);
-    m_timeAxis->setFormat(LocaleFormats::shortDateFourDigitYear(locale) + u' ' + LocaleFormats::hoursAndMinutes(locale));
     m_timeAxis->setTickCount(6);
     m_valueAxis->setTitleText(tr("°C"));
-    m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
-    m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
     setChart(m_chart);
+    // Plain pixels: cheaper with a screenful of points, and every line's
+    // colour stays exact.
     setRenderHint(QPainter::Antialiasing, false);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -65,6 +64,11 @@ void LogChartView::ensureLines()
         pen.setWidth(1);
         line->setPen(pen);
         m_chart->addSeries(line);
+        // Axes added before any series stay undrawn in Qt Charts 6.4.
+        if (sensor == 0) {
+            m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
+            m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
+        }
         line->attachAxis(m_timeAxis);
         line->attachAxis(m_valueAxis);
         m_lines.push_back(line);
@@ -124,7 +128,7 @@ void LogChartView::resetView()
         return;
     double from = double(m_series.times().front()) * 1000.0;
     double to = double(m_series.times().back()) * 1000.0;
-    if (to - from < 60000.0) {
+    if (to - from < 1000.0) {
         from -= 30000.0;
         to += 30000.0;
     }
@@ -166,6 +170,12 @@ void LogChartView::redraw()
     }
     const double pad = std::max(0.5, (hi - lo) * 0.05);
     m_valueAxis->setRange(std::floor(lo - pad), std::ceil(hi + pad));
+    // Seconds on the time axis only where minutes would repeat.
+    const QString clock = m_to - m_from < 20 * 60 * 1000.0 ? LocaleFormats::timeWithSeconds(m_locale)
+                                                          : LocaleFormats::hoursAndMinutes(m_locale);
+    const QString format = LocaleFormats::shortDateFourDigitYear(m_locale) + u' ' + clock;
+    if (m_timeAxis->format() != format)
+        m_timeAxis->setFormat(format);
     m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(m_from)), QDateTime::fromMSecsSinceEpoch(qint64(m_to)));
     viewport()->update();
 }

@@ -71,6 +71,7 @@ LogViewWindow::LogViewWindow(const QLocale &locale, QWidget *parent)
     m_figures->verticalHeader()->setVisible(false);
     m_figures->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_figures->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_figures->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
 
     auto *top = new QWidget;
     auto *topLayout = new QVBoxLayout(top);
@@ -85,8 +86,8 @@ LogViewWindow::LogViewWindow(const QLocale &locale, QWidget *parent)
     auto *split = new QSplitter(Qt::Vertical);
     split->addWidget(top);
     split->addWidget(bottom);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 1);
+    // Room for the table's eleven rows below the chart.
+    split->setSizes({470, fontMetrics().height() * 15 + 40});
     setCentralWidget(split);
 
     m_progress->setMaximumWidth(240);
@@ -166,7 +167,7 @@ void LogViewWindow::caughtUp(qint64 records)
     m_chart->dataChanged(false);
     refreshFigures();
     refreshNotices();
-    statusBar()->showMessage(tr("%1: %2 records; following the file").arg(m_path).arg(m_series.size()));
+    showCount();
     Q_EMIT chartShown(records);
 }
 
@@ -192,6 +193,14 @@ void LogViewWindow::refresh()
     m_chart->dataChanged(true);
     refreshFigures();
     refreshNotices();
+    showCount();
+}
+
+void LogViewWindow::showCount()
+{
+    // The count in the title lets a glance at the task bar say the log grows.
+    setWindowTitle(tr("%1 (%2 records) - Kestrin-3 Log Viewer")
+                       .arg(QFileInfo(m_path).fileName(), m_locale.toString(qlonglong(m_series.size()))));
     statusBar()->showMessage(tr("%1: %2 records; following the file").arg(m_path).arg(m_series.size()));
 }
 

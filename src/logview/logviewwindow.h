@@ -49,6 +49,7 @@ private:
     void restarted();
     void failed(const QString &reason);
     void refresh();
+    void showCount();
     void refreshFigures();
     void refreshNotices();
     void addRecent(const QString &path);

@@ -83,7 +83,11 @@ int drawPng(const QString &log, const QString &outPath, QSize size, const QLocal
     view.resize(size);
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.show();
+    // The chart lays itself out from the event loop: once for the size,
+    // once for the data.
+    QCoreApplication::processEvents();
     view.dataChanged(false);
+    QCoreApplication::processEvents();
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
