@@ -140,7 +140,10 @@ void LogSeriesTest::notices()
     QFETCH(int, gaps);
     QFETCH(int, flatRuns);
     LogSeries series;
-    series.append(batchOf(times, values));
+    // In two pieces, cutting through the pause and the flat run.
+    const std::size_t cut = 500;
+    series.append(batchOf({times.begin(), times.begin() + cut}, {values.begin(), values.begin() + cut}));
+    series.append(batchOf({times.begin() + cut, times.end()}, {values.begin() + cut, values.end()}));
     QCOMPARE(series.gaps().size(), gaps);
     QCOMPARE(series.flatRuns().size(), flatRuns);
 }

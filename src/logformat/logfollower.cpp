@@ -17,6 +17,7 @@ LogFollower::LogFollower(const QString &path, const QLocale &locale, QObject *pa
     , m_locale(locale)
     , m_reader(std::make_unique<LogReader>(locale))
 {
+    m_reader->setProblemLimit(ProblemsDescribed);
     qRegisterMetaType<kestrin::LogBatchPtr>();
 }
 
@@ -41,6 +42,7 @@ void LogFollower::stop()
 void LogFollower::restart()
 {
     m_reader = std::make_unique<LogReader>(m_locale);
+    m_reader->setProblemLimit(ProblemsDescribed);
     m_offset = 0;
     m_head.clear();
     m_caughtUp = false;
@@ -88,7 +90,10 @@ void LogFollower::poll()
         m_head = QByteArray(m_head + piece).left(HeadBytes);
     m_offset += piece.size();
     auto batch = std::make_shared<LogBatch>();
+    const qint64 undescribed = m_reader->problemsNotDescribed();
     m_reader->feed(piece, *batch);
+    if (m_reader->problemsNotDescribed() != undescribed)
+        Q_EMIT moreSkipped(m_reader->problemsNotDescribed());
     if (batch->size() > 0 || !batch->problems.empty())
         Q_EMIT batchRead(batch);
     if (!m_caughtUp)

@@ -25,6 +25,8 @@ class LogFollower final : public QObject
 public:
     static constexpr int PollMilliseconds = 250;
     static constexpr qint64 PieceBytes = 4 * 1024 * 1024;
+    // Lines that are no record, described each; more are only counted.
+    static constexpr qint64 ProblemsDescribed = 1000;
 
     LogFollower(const QString &path, const QLocale &locale, QObject *parent = nullptr);
     ~LogFollower() override;
@@ -42,6 +44,8 @@ Q_SIGNALS:
     void caughtUp(qint64 records);
     // The file was truncated or replaced; what was read before is void.
     void restarted();
+    // Lines that are no record beyond the ones described, so far.
+    void moreSkipped(qint64 count);
     // Unreadable, or whole lines but no record in them.
     void failed(const QString &reason);
 

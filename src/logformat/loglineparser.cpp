@@ -103,16 +103,15 @@ bool LogLineParser::parse(QStringView line, Record &record, std::vector<float> &
         reason = QStringLiteral("an empty line");
         return false;
     }
-    // The stamp ends at the first ", " after which the line reads as a stamp;
-    // formats with ", " of their own are covered by trying each in turn.
+    // The stamp ends at the first ", " that is not part of the stamp itself.
     std::optional<TimeStampParser::Result> stamp;
     qsizetype pos = -1;
-    for (qsizetype comma = line.indexOf(u", "); comma >= 0; comma = line.indexOf(u", ", comma + 1)) {
+    qsizetype comma = line.indexOf(u", ");
+    for (int skip = m_stamps.commasInStamp(); skip > 0 && comma >= 0; --skip)
+        comma = line.indexOf(u", ", comma + 1);
+    if (comma >= 0) {
         stamp = m_stamps.parse(line.first(comma));
-        if (stamp) {
-            pos = comma + 2;
-            break;
-        }
+        pos = comma + 2;
     }
     if (!stamp) {
         const qsizetype comma = line.indexOf(u", ");

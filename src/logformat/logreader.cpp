@@ -12,6 +12,10 @@ LogReader::LogReader(const QLocale &locale)
 
 void LogReader::problem(LogBatch &out, QString reason)
 {
+    if (m_problems++ >= m_problemLimit) {
+        ++m_undescribed;
+        return;
+    }
     LogProblem p{m_line, std::move(reason)};
     if (!m_firstProblem)
         m_firstProblem = p;

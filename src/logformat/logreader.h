@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <limits>
 #include <optional>
 
 namespace kestrin {
@@ -26,6 +27,11 @@ public:
 
     // Reads every whole line of what came so far into `out`.
     void feed(QByteArrayView bytes, LogBatch &out);
+
+    // Beyond this many, lines that are no record are counted, not described:
+    // a file in another locale must not fill the memory with reasons.
+    void setProblemLimit(qint64 limit) { m_problemLimit = limit; }
+    qint64 problemsNotDescribed() const { return m_undescribed; }
 
     qint64 linesRead() const { return m_line; }
     qint64 recordsRead() const { return m_records; }
@@ -60,6 +66,9 @@ private:
     qint64 m_records = 0;
     int m_readings = 0;
     std::optional<LogProblem> m_firstProblem;
+    qint64 m_problemLimit = std::numeric_limits<qint64>::max();
+    qint64 m_problems = 0;
+    qint64 m_undescribed = 0;
     std::vector<float> m_scratch;
 };
 

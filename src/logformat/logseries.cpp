@@ -18,6 +18,7 @@ void LogSeries::append(const LogBatch &batch)
         m_sensors = batch.readingsPerRecord;
         m_columns.assign(m_sensors, {});
         m_blocks.assign(m_sensors, {});
+        m_runStart.assign(m_sensors, 0);
         m_sums.assign(m_sensors, {});
     }
     const bool first = m_times.empty();
@@ -31,7 +32,6 @@ void LogSeries::append(const LogBatch &batch)
         if (first) {
             sums.minimum = sums.maximum = batch.values[s];
         }
-        col.reserve(col.size() + batch.size());
         for (qsizetype i = 0; i < batch.size(); ++i) {
             const float v = batch.values[i * batch.readingsPerRecord + s];
             col.push_back(v);
@@ -41,6 +41,19 @@ void LogSeries::append(const LogBatch &batch)
         }
     }
     updateBlocks(oldSize);
+    for (qsizetype i = std::max<qsizetype>(1, oldSize); i < size(); ++i)
+        m_steps[m_times[i] - m_times[i - 1]].push_back(i);
+    for (int s = 0; s < m_sensors; ++s) {
+        const std::vector<float> &col = m_columns[s];
+        qsizetype &start = m_runStart[s];
+        for (qsizetype i = std::max<qsizetype>(1, oldSize); i < size(); ++i) {
+            if (col[i] == col[start])
+                continue;
+            if (m_times[i - 1] - m_times[start] >= FlatRunSeconds)
+                m_finishedRuns.append({s, m_times[start], m_times[i - 1], col[start]});
+            start = i;
+        }
+    }
 }
 
 void LogSeries::updateBlocks(qsizetype from)
@@ -105,12 +118,14 @@ qint64 LogSeries::medianPass() const
 {
     if (m_times.size() < 2)
         return 0;
-    std::vector<qint64> steps(m_times.size() - 1);
-    for (std::size_t i = 1; i < m_times.size(); ++i)
-        steps[i - 1] = m_times[i] - m_times[i - 1];
-    auto mid = steps.begin() + steps.size() / 2;
-    std::nth_element(steps.begin(), mid, steps.end());
-    return *mid;
+    const std::size_t middle = (m_times.size() - 1) / 2;
+    std::size_t seen = 0;
+    for (const auto &[length, where] : m_steps) {
+        seen += where.size();
+        if (seen > middle)
+            return length;
+    }
+    return 0;
 }
 
 QList<LogSeries::Gap> LogSeries::gaps() const
@@ -119,27 +134,20 @@ QList<LogSeries::Gap> LogSeries::gaps() const
     const qint64 median = medianPass();
     if (median <= 0)
         return result;
-    const qint64 limit = GapFactor * median;
-    for (std::size_t i = 1; i < m_times.size(); ++i) {
-        if (m_times[i] - m_times[i - 1] > limit)
+    for (auto it = m_steps.upper_bound(GapFactor * median); it != m_steps.end(); ++it)
+        for (qint64 i : it->second)
             result.append({m_times[i - 1], m_times[i]});
-    }
+    std::sort(result.begin(), result.end(), [](const Gap &a, const Gap &b) { return a.from < b.from; });
     return result;
 }
 
 QList<LogSeries::FlatRun> LogSeries::flatRuns() const
 {
-    QList<FlatRun> result;
+    QList<FlatRun> result = m_finishedRuns;
     for (int s = 0; s < m_sensors; ++s) {
-        const std::vector<float> &col = m_columns[s];
-        std::size_t start = 0;
-        for (std::size_t i = 1; i <= col.size(); ++i) {
-            if (i < col.size() && col[i] == col[start])
-                continue;
-            if (m_times[i - 1] - m_times[start] >= FlatRunSeconds)
-                result.append({s, m_times[start], m_times[i - 1], col[start]});
-            start = i;
-        }
+        const qsizetype start = m_runStart[s];
+        if (!m_times.empty() && m_times.back() - m_times[start] >= FlatRunSeconds)
+            result.append({s, m_times[start], m_times.back(), m_columns[s][start]});
     }
     return result;
 }

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPointF>
 
+#include <map>
 #include <vector>
 
 namespace kestrin {
@@ -84,6 +85,12 @@ private:
         double sum = 0;
     };
     std::vector<Sums> m_sums;
+    // Kept up to date on every append, so a followed log costs only its new
+    // records: every step between records by its length, and each sensor's
+    // finished flat runs and where its current run of equal values began.
+    std::map<qint64, std::vector<qint64>> m_steps; // length -> index of the later record
+    QList<FlatRun> m_finishedRuns;
+    std::vector<qsizetype> m_runStart;
 };
 
 } // namespace kestrin

@@ -39,6 +39,20 @@ TimeStampParser::TimeStampParser(const QLocale &locale)
 {
     const QString format = plainForm(m_format);
     m_compiled = true;
+    for (int m = 1; m <= 12; ++m) {
+        QStringList names;
+        for (QLocale::FormatType type : {QLocale::LongFormat, QLocale::ShortFormat}) {
+            names << plainForm(locale.monthName(m, type)) << plainForm(locale.standaloneMonthName(m, type));
+        }
+        m_monthNames.append(names);
+    }
+    for (int d = 1; d <= 7; ++d) {
+        QStringList names;
+        for (QLocale::FormatType type : {QLocale::LongFormat, QLocale::ShortFormat}) {
+            names << plainForm(locale.dayName(d, type)) << plainForm(locale.standaloneDayName(d, type));
+        }
+        m_dayNames.append(names);
+    }
     auto literal = [this](QChar c) {
         if (c.isSpace()) {
             if (m_tokens.isEmpty() || m_tokens.constLast().field != Field::Space)
@@ -70,14 +84,10 @@ TimeStampParser::TimeStampParser(const QLocale &locale)
         const int width = run >= 2 ? 2 : 1;
         switch (c.unicode()) {
         case u'd':
-            if (run > 2)
-                m_compiled = false;
-            m_tokens.append({Field::Day, width, {}});
+            m_tokens.append({run > 2 ? Field::DayName : Field::Day, width, {}});
             break;
         case u'M':
-            if (run > 2)
-                m_compiled = false;
-            m_tokens.append({Field::Month, width, {}});
+            m_tokens.append({run > 2 ? Field::MonthName : Field::Month, width, {}});
             break;
         case u'y':
             m_tokens.append({Field::Year, run == 2 ? 2 : 4, {}});
@@ -112,6 +122,11 @@ TimeStampParser::TimeStampParser(const QLocale &locale)
         }
         i += run;
     }
+    // Literal ", " in the stamp (no locale of ours has one, but a user's
+    // format may).
+    for (const Token &t : std::as_const(m_tokens))
+        if (t.field == Field::Literal && t.text.endsWith(u','))
+            ++m_commas;
     // "h" without an AM/PM field is the 24-hour clock in Qt's formats.
     bool hasAmPm = false;
     for (const Token &t : std::as_const(m_tokens))
@@ -166,6 +181,17 @@ std::optional<TimeStampParser::Result> TimeStampParser::parse(QStringView stamp)
             if (!number(t.width, month))
                 return std::nullopt;
             break;
+        case Field::MonthName:
+        case Field::DayName: {
+            qsizetype length = 0;
+            const int index = matchName(QStringView(plain).mid(pos), t.field == Field::MonthName ? m_monthNames : m_dayNames, length);
+            if (index < 0)
+                return std::nullopt;
+            if (t.field == Field::MonthName)
+                month = index + 1;
+            pos += length;
+            break;
+        }
         case Field::Year:
             if (!number(t.width, year))
                 return std::nullopt;
@@ -214,6 +240,21 @@ std::optional<TimeStampParser::Result> TimeStampParser::parse(QStringView stamp)
     if (!date.isValid())
         return std::nullopt;
     return Result{date, hour * 3600 + minute * 60 + second};
+}
+
+int TimeStampParser::matchName(QStringView text, const QList<QStringList> &names, qsizetype &length)
+{
+    int best = -1;
+    length = 0;
+    for (int i = 0; i < names.size(); ++i) {
+        for (const QString &name : names[i]) {
+            if (name.size() > length && text.startsWith(name, Qt::CaseInsensitive)) {
+                best = i;
+                length = name.size();
+            }
+        }
+    }
+    return best;
 }
 
 std::optional<TimeStampParser::Result> TimeStampParser::parseFallback(QStringView plain) const

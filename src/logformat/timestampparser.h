@@ -31,12 +31,14 @@ public:
 
     std::optional<Result> parse(QStringView stamp) const;
     QString format() const { return m_format; }
+    // How many ", " the stamp itself holds: the record's own ", " follows them.
+    int commasInStamp() const { return m_commas; }
 
     static QString plainForm(QStringView text);
     static bool isDirectionMark(char16_t c);
 
 private:
-    enum class Field { Literal, Space, Day, Month, Year, Hour12, Hour24, Minute, Second, AmPm };
+    enum class Field { Literal, Space, Day, DayName, Month, MonthName, Year, Hour12, Hour24, Minute, Second, AmPm };
     struct Token
     {
         Field field;
@@ -45,12 +47,17 @@ private:
     };
 
     std::optional<Result> parseFallback(QStringView plain) const;
+    // Index (1-12 or 0-6) of the longest name in `names` at the start of `text`.
+    static int matchName(QStringView text, const QList<QStringList> &names, qsizetype &length);
 
     QLocale m_locale;
     QString m_format;
     QList<Token> m_tokens;
     bool m_compiled = false;
     QString m_am, m_pm;
+    QList<QStringList> m_monthNames; // [month - 1]: every form of its name
+    QList<QStringList> m_dayNames;
+    int m_commas = 0; // ", " inside the stamp itself
 };
 
 } // namespace kestrin

@@ -120,6 +120,7 @@ void LogViewWindow::openLog(const QString &path)
     m_path = path;
     m_series.clear();
     m_skipped.clear();
+    m_moreSkipped = 0;
     m_error.clear();
     m_loaded = false;
     m_chart->dataChanged(false);
@@ -138,6 +139,7 @@ void LogViewWindow::openLog(const QString &path)
     });
     connect(m_follower, &LogFollower::caughtUp, this, &LogViewWindow::caughtUp);
     connect(m_follower, &LogFollower::restarted, this, &LogViewWindow::restarted);
+    connect(m_follower, &LogFollower::moreSkipped, this, [this](qint64 count) { m_moreSkipped = count; });
     connect(m_follower, &LogFollower::failed, this, &LogViewWindow::failed);
     QMetaObject::invokeMethod(m_follower, &LogFollower::start);
 }
@@ -175,6 +177,7 @@ void LogViewWindow::restarted()
 {
     m_series.clear();
     m_skipped.clear();
+    m_moreSkipped = 0;
     m_loaded = false;
     m_progress->show();
     statusBar()->showMessage(tr("%1 was truncated or replaced; reading it again").arg(m_path));
@@ -239,6 +242,8 @@ void LogViewWindow::refreshNotices()
                                .arg(r.sensor + 1)
                                .arg(NumberFormat::displayText(r.value, m_locale), when(r.from), when(r.to)));
     m_notices->addItems(m_skipped);
+    if (m_moreSkipped > 0)
+        m_notices->addItem(tr("%1 more lines skipped; kestrin-logview --csv lists every one.").arg(m_moreSkipped));
     if (m_notices->count() == 0 && m_loaded)
         m_notices->addItem(tr("No gaps, no flat runs, no skipped lines."));
 }

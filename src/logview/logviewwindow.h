@@ -68,6 +68,7 @@ private:
     LogFollower *m_follower = nullptr;
     QString m_path;
     QStringList m_skipped;
+    qint64 m_moreSkipped = 0;
     QString m_error;
     bool m_loaded = false;
     bool m_refreshPending = false;
