@@ -3,6 +3,7 @@
 # simulator as a separate process, so only the logger's own work is counted.
 set -euo pipefail
 build=${1:-build}
+only=${2:-}   # "logview": only the log viewer's figures
 bench="$build/bench/kestrin_bench"
 sim="$build/tools/gateway-sim/onewire-gateway-sim"
 port=${BENCH_PORT:-18031}
@@ -16,28 +17,49 @@ start_sim() { # [conversion-ms]; without it, the DS18B20's own 750 ms at 12 bits
 stop_sim() { kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; }
 trap stop_sim EXIT
 
-echo "== throughput (simulator without conversion delay, 20000 reads, painting on an X display)"
-start_sim 0
-if command -v xvfb-run >/dev/null; then
-  QT_QPA_PLATFORM=xcb xvfb-run -a -s '-screen 0 1280x1024x24' "$bench" throughput "127.0.0.1:$port" 20000
-else
-  "$bench" throughput "127.0.0.1:$port" 20000
-fi
-echo "== memory (200000 reads, logging on)"
-"$bench" memory "127.0.0.1:$port" 200000 50000 200000
-if [[ "${SOAK:-0}" == 1 ]]; then
-  echo "== soak: 1,000,000 reads, logging on (about 24 hours of real reads, compressed)"
-  "$bench" memory "127.0.0.1:$port" 1000000 50000 100000 250000 500000 750000 1000000
-fi
-stop_sim
+logger_figures() {
+  echo "== throughput (simulator without conversion delay, 20000 reads, painting on an X display)"
+  start_sim 0
+  if command -v xvfb-run >/dev/null; then
+    QT_QPA_PLATFORM=xcb xvfb-run -a -s '-screen 0 1280x1024x24' "$bench" throughput "127.0.0.1:$port" 20000
+  else
+    "$bench" throughput "127.0.0.1:$port" 20000
+  fi
+  echo "== memory (200000 reads, logging on)"
+  "$bench" memory "127.0.0.1:$port" 200000 50000 200000
+  if [[ "${SOAK:-0}" == 1 ]]; then
+    echo "== soak: 1,000,000 reads, logging on (about 24 hours of real reads, compressed)"
+    "$bench" memory "127.0.0.1:$port" 1000000 50000 100000 250000 500000 750000 1000000
+  fi
+  stop_sim
 
-echo "== record step (10000 records to $build)"
-"$bench" record "$build" 10000
+  echo "== record step (10000 records to $build)"
+  "$bench" record "$build" 10000
 
-echo "== worst page freeze over the adversarial pages (best of 3 per page)"
-"$bench" pagefreeze 127.0.0.1 3
+  echo "== worst page freeze over the adversarial pages (best of 3 per page)"
+  "$bench" pagefreeze 127.0.0.1 3
 
-echo "== CPU at the real 750 ms conversion time (30 s)"
-start_sim
-"$bench" cpu "127.0.0.1:$port" 30
-stop_sim
+  echo "== CPU at the real 750 ms conversion time (30 s)"
+  start_sim
+  "$bench" cpu "127.0.0.1:$port" 30
+  stop_sim
+}
+[[ $only == logview ]] || logger_figures
+
+echo "== log viewer: a log of 1,000,000 records at the real pace (95 days)"
+lvbench="$build/bench/logview_bench"
+viewer="$build/src/logview/kestrin-logview"
+biglog="$build/bench-logview.log"
+export QT_QPA_PLATFORM=offscreen
+"$lvbench" make-log "$biglog" 1000000
+ls -l "$biglog" | awk '{ printf "%d bytes\n", $5 }'
+/usr/bin/time -f "--csv: %e s, peak resident %M KiB" "$viewer" --csv "$biglog" -o "$build/bench-logview.csv"
+rm -f "$build/bench-logview.csv"
+"$lvbench" window "$biglog"
+# One record every 8.25 s, as the logger writes them, for a minute.
+last=$(tail -n1 "$biglog")
+( for _ in $(seq 8); do sleep 8.25; printf '%s\n' "$last" >>"$biglog"; done ) &
+appender=$!
+"$lvbench" follow "$biglog" 66
+wait "$appender"
+rm -f "$biglog"

@@ -11,6 +11,7 @@ packages=(
   g++-mingw-w64-x86-64
   clang libclang-rt-14-dev
   locales openbox
+  qt6-charts-dev libqt6opengl6-dev time
   desktop-file-utils appstream man-db lintian librsvg2-bin dpkg-dev
 )
 

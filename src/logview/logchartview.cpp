@@ -1,0 +1,313 @@
+#include "logchartview.h"
+
+#include "localeformats.h"
+#include "numberformat.h"
+
+#include <QDateTime>
+#include <QKeyEvent>
+#include <QLegendMarker>
+#include <QMouseEvent>
+#include <QWheelEvent>
+
+#include <cmath>
+
+namespace kestrin {
+
+namespace {
+
+// Eleven colours that stay apart on white, also for the common colour
+// blindnesses as far as eleven allow.
+const QColor lineColours[] = {
+    QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e), QColor(0x2c, 0xa0, 0x2c), QColor(0xd6, 0x27, 0x28),
+    QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b), QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f),
+    QColor(0xbc, 0xbd, 0x22), QColor(0x17, 0xbe, 0xcf), QColor(0x39, 0x3b, 0x79),
+};
+
+QColor colourOf(int sensor)
+{
+    constexpr int count = int(std::size(lineColours));
+    const QColor base = lineColours[sensor % count];
+    return sensor < count ? base : base.darker(150);
+}
+
+} // namespace
+
+LogChartView::LogChartView(const LogSeries &series, const QLocale &locale, QWidget *parent)
+    : QChartView(parent)
+    , m_series(series)
+    , m_locale(locale)
+    , m_chart(new QChart)
+    , m_timeAxis(new QDateTimeAxis)
+    , m_valueAxis(new QValueAxis)
+{
+    m_chart->setLocale(locale);
+    m_chart->setLocalizeNumbers(true);
+    m_chart->legend()->setAlignment(Qt::AlignRight);
+    m_timeAxis->setTickCount(6);
+    m_valueAxis->setTitleText(tr("°C"));
+    setChart(m_chart);
+    // Plain pixels: cheaper with a screenful of points, and every line's
+    // colour stays exact.
+    setRenderHint(QPainter::Antialiasing, false);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setRubberBand(QChartView::NoRubberBand);
+}
+
+void LogChartView::ensureLines()
+{
+    while (int(m_lines.size()) < m_series.sensors()) {
+        const int sensor = int(m_lines.size());
+        auto *line = new QLineSeries(m_chart);
+        line->setName(tr("Sensor %1").arg(sensor + 1));
+        QPen pen(colourOf(sensor));
+        pen.setWidth(1);
+        line->setPen(pen);
+        m_chart->addSeries(line);
+        // Axes added before any series stay undrawn in Qt Charts 6.4.
+        if (sensor == 0) {
+            m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
+            m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
+        }
+        line->attachAxis(m_timeAxis);
+        line->attachAxis(m_valueAxis);
+        m_lines.push_back(line);
+        // The legend entry shows and hides its line.
+        QLegendMarker *marker = m_chart->legend()->markers(line).value(0);
+        if (marker) {
+            connect(marker, &QLegendMarker::clicked, this, [this, line, marker] {
+                line->setVisible(!line->isVisible());
+                marker->setVisible(true);
+                QColor label = marker->labelBrush().color();
+                label.setAlphaF(line->isVisible() ? 1.0 : 0.35);
+                marker->setLabelBrush(label);
+                QColor box = marker->brush().color();
+                box.setAlphaF(line->isVisible() ? 1.0 : 0.25);
+                marker->setBrush(box);
+                redraw();
+            });
+        }
+    }
+}
+
+int LogChartView::visibleLines() const
+{
+    int n = 0;
+    for (const QLineSeries *line : m_lines)
+        n += line->isVisible() && line->count() > 0 ? 1 : 0;
+    return n;
+}
+
+void LogChartView::dataChanged(bool keepView)
+{
+    ensureLines();
+    m_gaps = m_series.gaps();
+    m_flatRuns = m_series.flatRuns();
+    if (m_series.size() == 0) {
+        for (QLineSeries *line : m_lines)
+            line->clear();
+        return;
+    }
+    const double first = double(m_series.times().front()) * 1000.0;
+    const double last = double(m_series.times().back()) * 1000.0;
+    if (!keepView || m_to <= m_from) {
+        resetView();
+        return;
+    }
+    // Showing the newest record: keep showing it as records come.
+    if (m_to >= m_previousLast && last > m_previousLast)
+        m_to += last - m_previousLast;
+    Q_UNUSED(first);
+    m_previousLast = last;
+    redraw();
+}
+
+void LogChartView::resetView()
+{
+    if (m_series.size() == 0)
+        return;
+    double from = double(m_series.times().front()) * 1000.0;
+    double to = double(m_series.times().back()) * 1000.0;
+    if (to - from < 1000.0) {
+        from -= 30000.0;
+        to += 30000.0;
+    }
+    m_previousLast = double(m_series.times().back()) * 1000.0;
+    setTimeRange(from, to);
+}
+
+void LogChartView::setTimeRange(double fromMsecs, double toMsecs)
+{
+    if (!(toMsecs - fromMsecs >= 1000.0))
+        toMsecs = fromMsecs + 1000.0;
+    m_from = fromMsecs;
+    m_to = toMsecs;
+    redraw();
+}
+
+void LogChartView::redraw()
+{
+    if (m_lines.empty() || m_to <= m_from)
+        return;
+    const int columns = std::max(1, int(m_chart->plotArea().width()));
+    double lo = std::numeric_limits<double>::max();
+    double hi = std::numeric_limits<double>::lowest();
+    for (int s = 0; s < int(m_lines.size()); ++s) {
+        QList<QPointF> points = m_series.reduce(s, m_from, m_to, columns);
+        if (m_lines[s]->isVisible()) {
+            for (const QPointF &p : std::as_const(points)) {
+                if (p.x() >= m_from && p.x() <= m_to) {
+                    lo = std::min(lo, p.y());
+                    hi = std::max(hi, p.y());
+                }
+            }
+        }
+        m_lines[s]->replace(points);
+    }
+    if (lo > hi) {
+        lo = 0;
+        hi = 1;
+    }
+    const double pad = std::max(0.5, (hi - lo) * 0.05);
+    m_valueAxis->setRange(std::floor(lo - pad), std::ceil(hi + pad));
+    // Seconds on the time axis only where minutes would repeat.
+    const QString clock = m_to - m_from < 20 * 60 * 1000.0 ? LocaleFormats::timeWithSeconds(m_locale)
+                                                          : LocaleFormats::hoursAndMinutes(m_locale);
+    const QString format = LocaleFormats::shortDateFourDigitYear(m_locale) + u' ' + clock;
+    if (m_timeAxis->format() != format)
+        m_timeAxis->setFormat(format);
+    m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(m_from)), QDateTime::fromMSecsSinceEpoch(qint64(m_to)));
+    viewport()->update();
+}
+
+double LogChartView::msecsAt(qreal x) const
+{
+    const QRectF plot = m_chart->plotArea();
+    return m_from + (x - plot.left()) / std::max<qreal>(1.0, plot.width()) * (m_to - m_from);
+}
+
+QString LogChartView::hoverTextAt(double msecs) const
+{
+    const qsizetype i = m_series.nearest(qint64(std::llround(msecs / 1000.0)));
+    if (i < 0)
+        return {};
+    const QDateTime when = QDateTime::fromSecsSinceEpoch(m_series.times()[i]);
+    QString text = m_locale.toString(when, LocaleFormats::shortDateFourDigitYear(m_locale) + u' '
+                                               + LocaleFormats::timeWithSeconds(m_locale));
+    for (int s = 0; s < m_series.sensors(); ++s)
+        text += QStringLiteral("   %1: %2").arg(s + 1).arg(NumberFormat::displayText(m_series.column(s)[i], m_locale));
+    return text;
+}
+
+void LogChartView::wheelEvent(QWheelEvent *event)
+{
+    const double steps = event->angleDelta().y() / 120.0;
+    if (steps == 0 || m_to <= m_from)
+        return;
+    const double at = msecsAt(mapToScene(event->position().toPoint()).x());
+    const double factor = std::pow(0.8, steps);
+    setTimeRange(at - (at - m_from) * factor, at + (m_to - at) * factor);
+    event->accept();
+}
+
+void LogChartView::mousePressEvent(QMouseEvent *event)
+{
+    m_pressAt = event->position().toPoint();
+    m_pressFrom = m_from;
+    m_pressTo = m_to;
+    if (event->button() == Qt::RightButton
+        || (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier))) {
+        m_drag = Drag::Band;
+        if (!m_band)
+            m_band = new QRubberBand(QRubberBand::Rectangle, viewport());
+        m_band->setGeometry(QRect(m_pressAt, QSize(1, viewport()->height())));
+        m_band->show();
+    } else if (event->button() == Qt::LeftButton) {
+        m_drag = Drag::Pan;
+        setCursor(Qt::ClosedHandCursor);
+    }
+    event->accept();
+}
+
+void LogChartView::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint at = event->position().toPoint();
+    if (m_drag == Drag::Pan) {
+        const double perPixel = (m_pressTo - m_pressFrom) / std::max<qreal>(1.0, m_chart->plotArea().width());
+        const double shift = -(at.x() - m_pressAt.x()) * perPixel;
+        setTimeRange(m_pressFrom + shift, m_pressTo + shift);
+    } else if (m_drag == Drag::Band) {
+        const QRect plot = mapFromScene(m_chart->plotArea()).boundingRect();
+        m_band->setGeometry(QRect(QPoint(std::min(at.x(), m_pressAt.x()), plot.top()),
+                                  QPoint(std::max(at.x(), m_pressAt.x()), plot.bottom())));
+    }
+    m_hoverX = mapToScene(at).x();
+    if (m_chart->plotArea().contains(mapToScene(at)))
+        Q_EMIT hovered(hoverTextAt(msecsAt(m_hoverX)));
+    else
+        m_hoverX = -1;
+    viewport()->update();
+}
+
+void LogChartView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (m_drag == Drag::Band) {
+        m_band->hide();
+        const qreal a = mapToScene(m_pressAt).x();
+        const qreal b = mapToScene(event->position().toPoint()).x();
+        if (std::abs(a - b) >= 4)
+            setTimeRange(msecsAt(std::min(a, b)), msecsAt(std::max(a, b)));
+    }
+    m_drag = Drag::None;
+    unsetCursor();
+    event->accept();
+}
+
+void LogChartView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Home || event->key() == Qt::Key_Escape) {
+        resetView();
+        return;
+    }
+    QChartView::keyPressEvent(event);
+}
+
+void LogChartView::resizeEvent(QResizeEvent *event)
+{
+    QChartView::resizeEvent(event);
+    redraw();
+}
+
+void LogChartView::drawForeground(QPainter *painter, const QRectF &rect)
+{
+    QChartView::drawForeground(painter, rect);
+    if (m_to <= m_from)
+        return;
+    const QRectF plot = m_chart->plotArea();
+    auto xOf = [&](qint64 utc) {
+        return plot.left() + (double(utc) * 1000.0 - m_from) / (m_to - m_from) * plot.width();
+    };
+    painter->save();
+    painter->setClipRect(plot);
+    // Gaps: the logger was stopped or not logging.
+    for (const LogSeries::Gap &gap : std::as_const(m_gaps)) {
+        const QRectF band(QPointF(xOf(gap.from), plot.top()), QPointF(xOf(gap.to), plot.bottom()));
+        painter->fillRect(band, QBrush(QColor(128, 128, 128, 60), Qt::BDiagPattern));
+        painter->fillRect(band, QColor(128, 128, 128, 40));
+    }
+    // Flat runs: a bar in the sensor's colour along the bottom.
+    for (const LogSeries::FlatRun &run : std::as_const(m_flatRuns)) {
+        if (run.sensor < int(m_lines.size()) && !m_lines[run.sensor]->isVisible())
+            continue;
+        const qreal y = plot.bottom() - 3 - 4 * run.sensor;
+        painter->setPen(QPen(colourOf(run.sensor), 3));
+        painter->drawLine(QPointF(xOf(run.from), y), QPointF(xOf(run.to), y));
+    }
+    if (m_hoverX >= plot.left() && m_hoverX <= plot.right()) {
+        painter->setPen(QPen(QColor(0, 0, 0, 120), 1, Qt::DashLine));
+        painter->drawLine(QPointF(m_hoverX, plot.top()), QPointF(m_hoverX, plot.bottom()));
+    }
+    painter->restore();
+}
+
+} // namespace kestrin

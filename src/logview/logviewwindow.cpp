@@ -1,0 +1,295 @@
+#include "logviewwindow.h"
+
+#include "logchartview.h"
+#include "logfollower.h"
+#include "numberformat.h"
+#include "localeformats.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace kestrin {
+
+namespace {
+
+constexpr int MaxRecent = 8;
+constexpr int MaxSkippedShown = 1000;
+
+const QString recentKey = QStringLiteral("RecentFiles");
+
+} // namespace
+
+LogViewWindow::LogViewWindow(const QLocale &locale, QWidget *parent)
+    : QMainWindow(parent)
+    , m_locale(locale)
+    , m_chart(new LogChartView(m_series, locale))
+    , m_hover(new QLabel)
+    , m_figures(new QTableWidget(0, 6))
+    , m_notices(new QListWidget)
+    , m_progress(new QProgressBar)
+{
+    setWindowTitle(tr("Kestrin-3 Log Viewer"));
+    setAcceptDrops(true);
+    resize(1200, 800);
+
+    QMenu *file = menuBar()->addMenu(tr("&File"));
+    file->addAction(tr("&Open..."), QKeySequence::Open, this, &LogViewWindow::chooseLog);
+    m_recent = file->addMenu(tr("Open &Recent"));
+    file->addSeparator();
+    file->addAction(tr("E&xit"), QKeySequence::Quit, this, &QWidget::close);
+    QMenu *view = menuBar()->addMenu(tr("&View"));
+    QAction *reset = view->addAction(tr("&Reset View"), this, [this] { m_chart->resetView(); });
+    reset->setShortcut(Qt::Key_Home);
+    QToolBar *tools = addToolBar(tr("View"));
+    tools->setObjectName(QStringLiteral("viewTools"));
+    tools->addAction(reset);
+    rebuildRecent();
+
+    m_hover->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_hover->setText(tr("Point at the chart to see the time and every value."));
+    connect(m_chart, &LogChartView::hovered, m_hover, &QLabel::setText);
+
+    m_figures->setHorizontalHeaderLabels(
+        {tr("Sensor"), tr("Minimum"), tr("Maximum"), tr("Mean"), tr("Last"), tr("Records")});
+    m_figures->verticalHeader()->setVisible(false);
+    m_figures->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_figures->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_figures->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+
+    auto *top = new QWidget;
+    auto *topLayout = new QVBoxLayout(top);
+    topLayout->setContentsMargins(0, 0, 0, 0);
+    topLayout->addWidget(m_chart, 1);
+    topLayout->addWidget(m_hover);
+    auto *bottom = new QSplitter(Qt::Horizontal);
+    bottom->addWidget(m_figures);
+    bottom->addWidget(m_notices);
+    bottom->setStretchFactor(0, 3);
+    bottom->setStretchFactor(1, 2);
+    auto *split = new QSplitter(Qt::Vertical);
+    split->addWidget(top);
+    split->addWidget(bottom);
+    // Room for the table's eleven rows below the chart.
+    split->setSizes({470, fontMetrics().height() * 15 + 40});
+    setCentralWidget(split);
+
+    m_progress->setMaximumWidth(240);
+    m_progress->hide();
+    statusBar()->addPermanentWidget(m_progress);
+    m_thread.setObjectName(QStringLiteral("log reader"));
+    m_thread.start();
+}
+
+LogViewWindow::~LogViewWindow()
+{
+    closeLog();
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void LogViewWindow::closeLog()
+{
+    if (m_follower) {
+        m_follower->disconnect(this);
+        QMetaObject::invokeMethod(m_follower, &LogFollower::stop, Qt::BlockingQueuedConnection);
+        m_follower->deleteLater();
+        m_follower = nullptr;
+    }
+}
+
+void LogViewWindow::openLog(const QString &path)
+{
+    closeLog();
+    m_path = path;
+    m_series.clear();
+    m_skipped.clear();
+    m_moreSkipped = 0;
+    m_error.clear();
+    m_loaded = false;
+    m_chart->dataChanged(false);
+    setWindowTitle(tr("%1 - Kestrin-3 Log Viewer").arg(QFileInfo(path).fileName()));
+    statusBar()->showMessage(tr("Reading %1").arg(path));
+    m_progress->setRange(0, 1000);
+    m_progress->setValue(0);
+    m_progress->show();
+    addRecent(QFileInfo(path).absoluteFilePath());
+
+    m_follower = new LogFollower(path, m_locale);
+    m_follower->moveToThread(&m_thread);
+    connect(m_follower, &LogFollower::batchRead, this, &LogViewWindow::take);
+    connect(m_follower, &LogFollower::progress, this, [this](qint64 done, qint64 total) {
+        m_progress->setValue(total > 0 ? int(done * 1000 / total) : 1000);
+    });
+    connect(m_follower, &LogFollower::caughtUp, this, &LogViewWindow::caughtUp);
+    connect(m_follower, &LogFollower::restarted, this, &LogViewWindow::restarted);
+    connect(m_follower, &LogFollower::moreSkipped, this, [this](qint64 count) { m_moreSkipped = count; });
+    connect(m_follower, &LogFollower::failed, this, &LogViewWindow::failed);
+    QMetaObject::invokeMethod(m_follower, &LogFollower::start);
+}
+
+void LogViewWindow::take(const LogBatchPtr &batch)
+{
+    m_series.append(*batch);
+    for (const LogProblem &p : batch->problems) {
+        if (m_skipped.size() < MaxSkippedShown)
+            m_skipped.append(tr("Line %1 skipped: %2").arg(p.line).arg(p.reason));
+    }
+    // While the file loads the chart waits; afterwards each new record shows
+    // at once, with several arriving together drawn once.
+    if (m_loaded && !m_refreshPending) {
+        m_refreshPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_refreshPending = false;
+            refresh();
+        });
+    }
+}
+
+void LogViewWindow::caughtUp(qint64 records)
+{
+    m_progress->hide();
+    m_loaded = true;
+    m_chart->dataChanged(false);
+    refreshFigures();
+    refreshNotices();
+    showCount();
+    Q_EMIT chartShown(records);
+}
+
+void LogViewWindow::restarted()
+{
+    m_series.clear();
+    m_skipped.clear();
+    m_moreSkipped = 0;
+    m_loaded = false;
+    m_progress->show();
+    statusBar()->showMessage(tr("%1 was truncated or replaced; reading it again").arg(m_path));
+}
+
+void LogViewWindow::failed(const QString &reason)
+{
+    m_error = reason;
+    m_progress->hide();
+    statusBar()->showMessage(reason);
+    refreshNotices();
+}
+
+void LogViewWindow::refresh()
+{
+    m_chart->dataChanged(true);
+    refreshFigures();
+    refreshNotices();
+    showCount();
+}
+
+void LogViewWindow::showCount()
+{
+    // The count in the title lets a glance at the task bar say the log grows.
+    setWindowTitle(tr("%1 (%2 records) - Kestrin-3 Log Viewer")
+                       .arg(QFileInfo(m_path).fileName(), m_locale.toString(qlonglong(m_series.size()))));
+    statusBar()->showMessage(tr("%1: %2 records; following the file").arg(m_path).arg(m_series.size()));
+}
+
+void LogViewWindow::refreshFigures()
+{
+    m_figures->setRowCount(m_series.sensors());
+    auto cell = [this](int row, int column, const QString &text) {
+        auto *item = new QTableWidgetItem(text);
+        item->setTextAlignment(column == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
+        m_figures->setItem(row, column, item);
+    };
+    for (int s = 0; s < m_series.sensors(); ++s) {
+        const LogSeries::SensorFigures f = m_series.figures(s);
+        cell(s, 0, tr("Sensor %1").arg(s + 1));
+        cell(s, 1, NumberFormat::displayText(f.minimum, m_locale));
+        cell(s, 2, NumberFormat::displayText(f.maximum, m_locale));
+        cell(s, 3, m_locale.toString(f.mean, 'f', 3));
+        cell(s, 4, NumberFormat::displayText(f.last, m_locale));
+        cell(s, 5, m_locale.toString(f.records));
+    }
+}
+
+void LogViewWindow::refreshNotices()
+{
+    const QString format = LocaleFormats::shortDateFourDigitYear(m_locale) + u' ' + LocaleFormats::timeWithSeconds(m_locale);
+    auto when = [&](qint64 utc) { return m_locale.toString(QDateTime::fromSecsSinceEpoch(utc), format); };
+    m_notices->clear();
+    if (!m_error.isEmpty())
+        m_notices->addItem(m_error);
+    const QList<LogSeries::Gap> gaps = m_series.gaps();
+    for (const LogSeries::Gap &g : gaps)
+        m_notices->addItem(tr("Gap: no records from %1 to %2").arg(when(g.from), when(g.to)));
+    const QList<LogSeries::FlatRun> runs = m_series.flatRuns();
+    for (const LogSeries::FlatRun &r : runs)
+        m_notices->addItem(tr("Sensor %1 stayed at %2 from %3 to %4")
+                               .arg(r.sensor + 1)
+                               .arg(NumberFormat::displayText(r.value, m_locale), when(r.from), when(r.to)));
+    m_notices->addItems(m_skipped);
+    if (m_moreSkipped > 0)
+        m_notices->addItem(tr("%1 more lines skipped; kestrin-logview --csv lists every one.").arg(m_moreSkipped));
+    if (m_notices->count() == 0 && m_loaded)
+        m_notices->addItem(tr("No gaps, no flat runs, no skipped lines."));
+}
+
+void LogViewWindow::chooseLog()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open Log"), QFileInfo(m_path).absolutePath(),
+                                                      tr("Logs (*.txt *.log);;All files (*)"));
+    if (!path.isEmpty())
+        openLog(path);
+}
+
+void LogViewWindow::addRecent(const QString &path)
+{
+    QSettings s;
+    QStringList files = s.value(recentKey).toStringList();
+    files.removeAll(path);
+    files.prepend(path);
+    while (files.size() > MaxRecent)
+        files.removeLast();
+    s.setValue(recentKey, files);
+    rebuildRecent();
+}
+
+void LogViewWindow::rebuildRecent()
+{
+    m_recent->clear();
+    const QStringList files = QSettings().value(recentKey).toStringList();
+    for (const QString &path : files)
+        m_recent->addAction(path, this, [this, path] { openLog(path); });
+    m_recent->setEnabled(!files.isEmpty());
+}
+
+void LogViewWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void LogViewWindow::dropEvent(QDropEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile()) {
+        openLog(urls.first().toLocalFile());
+        event->acceptProposedAction();
+    }
+}
+
+} // namespace kestrin

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "logbatch.h"
+#include "logseries.h"
+
+#include <QLocale>
+#include <QMainWindow>
+#include <QThread>
+
+class QLabel;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QTableWidget;
+
+namespace kestrin {
+
+class LogChartView;
+class LogFollower;
+
+// The viewer's window: the chart, the per-sensor table, a list of what the
+// user should notice (gaps, flat runs, lines that are no record). The log is
+// read and followed on a thread of its own; the window only takes the
+// records it is handed.
+class LogViewWindow final : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit LogViewWindow(const QLocale &locale, QWidget *parent = nullptr);
+    ~LogViewWindow() override;
+
+    void openLog(const QString &path);
+    LogChartView *chartView() const { return m_chart; }
+    const LogSeries &series() const { return m_series; }
+
+Q_SIGNALS:
+    // Everything the file held when it was opened is on the chart.
+    void chartShown(qint64 records);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void closeLog();
+    void take(const kestrin::LogBatchPtr &batch);
+    void caughtUp(qint64 records);
+    void restarted();
+    void failed(const QString &reason);
+    void refresh();
+    void showCount();
+    void refreshFigures();
+    void refreshNotices();
+    void addRecent(const QString &path);
+    void rebuildRecent();
+    void chooseLog();
+
+    QLocale m_locale;
+    LogSeries m_series;
+    LogChartView *m_chart;
+    QLabel *m_hover;
+    QTableWidget *m_figures;
+    QListWidget *m_notices;
+    QProgressBar *m_progress;
+    QMenu *m_recent;
+    QThread m_thread;
+    LogFollower *m_follower = nullptr;
+    QString m_path;
+    QStringList m_skipped;
+    qint64 m_moreSkipped = 0;
+    QString m_error;
+    bool m_loaded = false;
+    bool m_refreshPending = false;
+};
+
+} // namespace kestrin

@@ -1,0 +1,186 @@
+// kestrin-logview: the window, or with --csv / --png a command-line tool
+// that needs no display.
+
+#include "csvwriter.h"
+#include "logchartview.h"
+#include "logreader.h"
+#include "logseries.h"
+#include "logviewwindow.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QRegularExpression>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+const char *const timeNote =
+    "Time stamps in a log carry no time zone: they are read as local time on\n"
+    "this machine (set TZ to read a log written elsewhere). In the hour that\n"
+    "repeats when summer time ends, a time is first taken as summer time and,\n"
+    "once that would put a record before the one above it, as standard time,\n"
+    "so the records keep their order. A time in the hour skipped in spring is\n"
+    "taken with the offset from before the change.\n";
+
+void printErr(const QString &text)
+{
+    std::fputs(qPrintable(text + u'\n'), stderr);
+}
+
+bool wants(int argc, char **argv, const char *option)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], option) == 0)
+            return true;
+    return false;
+}
+
+int exportCsv(const QString &log, const QString &outPath, const QLocale &locale)
+{
+    QFile out;
+    if (outPath.isEmpty() || outPath == QLatin1String("-")) {
+        if (!out.open(stdout, QIODevice::WriteOnly)) {
+            printErr(QStringLiteral("kestrin-logview: cannot write to standard output"));
+            return 2;
+        }
+    } else {
+        out.setFileName(outPath);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            printErr(QStringLiteral("kestrin-logview: %1: %2").arg(outPath, out.errorString()));
+            return 2;
+        }
+    }
+    const auto error = kestrin::CsvWriter::exportLog(log, locale, out, [&](const kestrin::LogProblem &p) {
+        printErr(QStringLiteral("%1: line %2 skipped: %3").arg(log).arg(p.line).arg(p.reason));
+    });
+    out.close();
+    if (error) {
+        printErr(QStringLiteral("kestrin-logview: %1").arg(*error));
+        return 2;
+    }
+    return 0;
+}
+
+int drawPng(const QString &log, const QString &outPath, QSize size, const QLocale &locale)
+{
+    kestrin::LogSeries series;
+    const auto result = kestrin::LogReader::readFile(log, locale, [&](const kestrin::LogBatch &batch) {
+        series.append(batch);
+        for (const kestrin::LogProblem &p : batch.problems)
+            printErr(QStringLiteral("%1: line %2 skipped: %3").arg(log).arg(p.line).arg(p.reason));
+    });
+    if (result.error) {
+        printErr(QStringLiteral("kestrin-logview: %1").arg(*result.error));
+        return 2;
+    }
+    kestrin::LogChartView view(series, locale);
+    view.resize(size);
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.show();
+    // The chart lays itself out from the event loop: once for the size,
+    // once for the data.
+    QCoreApplication::processEvents();
+    view.dataChanged(false);
+    QCoreApplication::processEvents();
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    view.render(&painter);
+    painter.end();
+    if (!image.save(outPath, "PNG")) {
+        printErr(QStringLiteral("kestrin-logview: cannot write %1").arg(outPath));
+        return 2;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const bool png = wants(argc, argv, "--png");
+    const bool headless = png || wants(argc, argv, "--csv") || wants(argc, argv, "--help")
+        || wants(argc, argv, "-h") || wants(argc, argv, "--version") || wants(argc, argv, "-v");
+    // Pictures are drawn without a display, for reports and scheduled jobs.
+    if (png)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app;
+    if (headless && !png)
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    else
+        app = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Kestrin-3"));
+    QCoreApplication::setApplicationName(QStringLiteral("kestrin-logview"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRIN_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Shows a Kestrin-3 log as a chart, follows it while the logger writes,\n"
+                       "and exports it as CSV or draws it into a PNG.\n\n")
+        + QString::fromLatin1(timeNote));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption csv(QStringLiteral("csv"),
+                                 QStringLiteral("Write LOG as CSV (ISO 8601 times with UTC offset, \".\" decimals)."));
+    const QCommandLineOption out(QStringList{QStringLiteral("o"), QStringLiteral("output")},
+                                 QStringLiteral("Write the CSV to FILE instead of standard output."), QStringLiteral("FILE"));
+    const QCommandLineOption pngOption(QStringLiteral("png"), QStringLiteral("Draw the chart of LOG into the PNG file OUT."),
+                                       QStringLiteral("OUT"));
+    const QCommandLineOption size(QStringLiteral("size"), QStringLiteral("Size of the PNG (default 1200x700)."),
+                                  QStringLiteral("WxH"), QStringLiteral("1200x700"));
+    const QCommandLineOption locale(QStringLiteral("locale"),
+                                    QStringLiteral("The locale the log was written under (default: this one's), e.g. de_DE."),
+                                    QStringLiteral("NAME"));
+    parser.addOptions({csv, out, pngOption, size, locale});
+    parser.addPositionalArgument(QStringLiteral("LOG"), QStringLiteral("The log file."), QStringLiteral("[LOG]"));
+
+    if (!parser.parse(QCoreApplication::arguments())) {
+        printErr(QStringLiteral("kestrin-logview: %1\nTry kestrin-logview --help.").arg(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("kestrin-logview %s\n", KESTRIN_VERSION);
+        return 0;
+    }
+    QLocale readLocale = QLocale::system();
+    if (parser.isSet(locale)) {
+        readLocale = QLocale(parser.value(locale));
+        if (readLocale == QLocale::c() && !parser.value(locale).startsWith(u'C')) {
+            printErr(QStringLiteral("kestrin-logview: unknown locale %1").arg(parser.value(locale)));
+            return 2;
+        }
+    }
+    const QStringList logs = parser.positionalArguments();
+    if (logs.size() > 1 || ((parser.isSet(csv) || png) && logs.size() != 1)) {
+        printErr(QStringLiteral("kestrin-logview: give one LOG\nTry kestrin-logview --help."));
+        return 2;
+    }
+    if (parser.isSet(csv))
+        return exportCsv(logs.first(), parser.value(out), readLocale);
+    if (png) {
+        static const QRegularExpression wxh(QStringLiteral("^(\\d{2,5})x(\\d{2,5})$"));
+        const auto m = wxh.match(parser.value(size));
+        if (!m.hasMatch()) {
+            printErr(QStringLiteral("kestrin-logview: --size wants WxH, e.g. 1200x700"));
+            return 2;
+        }
+        return drawPng(logs.first(), parser.value(pngOption), QSize(m.captured(1).toInt(), m.captured(2).toInt()),
+                       readLocale);
+    }
+
+    kestrin::LogViewWindow window(readLocale);
+    window.show();
+    if (!logs.isEmpty())
+        window.openLog(logs.first());
+    return QApplication::exec();
+}
