@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libxcb1-dev
   libcurl4-openssl-dev libgumbo-dev libcpp-httplib-dev
-  xvfb xauth x11-apps imagemagick xdotool xclip
+  xvfb xauth x11-apps x11-utils imagemagick xdotool xclip
   g++-mingw-w64-x86-64
   clang libclang-rt-14-dev
   locales openbox
