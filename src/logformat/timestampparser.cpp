@@ -1,6 +1,6 @@
 #include "timestampparser.h"
 
-#include "logrecord.h"
+#include "localeformats.h"
 
 #include <QDateTime>
 
@@ -33,7 +33,7 @@ QString TimeStampParser::plainForm(QStringView text)
 
 TimeStampParser::TimeStampParser(const QLocale &locale)
     : m_locale(locale)
-    , m_format(LogRecord::shortDateFormat(locale) + u' ' + LogRecord::timeWithSecondsFormat(locale))
+    , m_format(LocaleFormats::shortDateFourDigitYear(locale) + u' ' + LocaleFormats::timeWithSeconds(locale))
     , m_am(locale.amText())
     , m_pm(locale.pmText())
 {
