@@ -204,7 +204,10 @@ void LogViewWindow::showCount()
     // The count in the title lets a glance at the task bar say the log grows.
     setWindowTitle(tr("%1 (%2 records) - Kestrin-3 Log Viewer")
                        .arg(QFileInfo(m_path).fileName(), m_locale.toString(qlonglong(m_series.size()))));
-    statusBar()->showMessage(tr("%1: %2 records; following the file").arg(m_path).arg(m_series.size()));
+    if (m_series.size() == 0 && !m_error.isEmpty())
+        statusBar()->showMessage(m_error);
+    else
+        statusBar()->showMessage(tr("%1: %2 records; following the file").arg(m_path).arg(m_series.size()));
 }
 
 void LogViewWindow::refreshFigures()
