@@ -152,18 +152,22 @@ void LogChartView::redraw()
     const int columns = std::max(1, int(m_chart->plotArea().width()));
     double lo = std::numeric_limits<double>::max();
     double hi = std::numeric_limits<double>::lowest();
+    std::vector<QList<QPointF>> reduced(m_lines.size());
     for (int s = 0; s < int(m_lines.size()); ++s) {
-        QList<QPointF> points = m_series.reduce(s, m_from, m_to, columns);
-        if (m_lines[s]->isVisible()) {
-            for (const QPointF &p : std::as_const(points)) {
-                if (p.x() >= m_from && p.x() <= m_to) {
-                    lo = std::min(lo, p.y());
-                    hi = std::max(hi, p.y());
-                }
+        reduced[s] = m_series.reduce(s, m_from, m_to, columns);
+        if (!m_lines[s]->isVisible())
+            continue;
+        for (const QPointF &p : std::as_const(reduced[s])) {
+            if (p.x() >= m_from && p.x() <= m_to) {
+                lo = std::min(lo, p.y());
+                hi = std::max(hi, p.y());
             }
         }
-        m_lines[s]->replace(points);
     }
+    // Each change of an axis lays out every line again: the lines are
+    // emptied first so that only the new points are laid out, once.
+    for (QLineSeries *line : m_lines)
+        line->clear();
     if (lo > hi) {
         lo = 0;
         hi = 1;
@@ -177,6 +181,8 @@ void LogChartView::redraw()
     if (m_timeAxis->format() != format)
         m_timeAxis->setFormat(format);
     m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(m_from)), QDateTime::fromMSecsSinceEpoch(qint64(m_to)));
+    for (int s = 0; s < int(m_lines.size()); ++s)
+        m_lines[s]->replace(reduced[s]);
     viewport()->update();
 }
 
