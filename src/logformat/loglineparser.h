@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <limits>
 #include <vector>
 
 namespace kestrin {

@@ -108,16 +108,14 @@ void LogChartView::dataChanged(bool keepView)
             line->clear();
         return;
     }
-    const double first = double(m_series.times().front()) * 1000.0;
     const double last = double(m_series.times().back()) * 1000.0;
     if (!keepView || m_to <= m_from) {
         resetView();
         return;
     }
-    // Showing the newest record: keep showing it as records come.
+    // A view that reached the newest record widens to each new one.
     if (m_to >= m_previousLast && last > m_previousLast)
         m_to += last - m_previousLast;
-    Q_UNUSED(first);
     m_previousLast = last;
     redraw();
 }
