@@ -216,6 +216,12 @@ void LogChartView::wheelEvent(QWheelEvent *event)
 
 void LogChartView::mousePressEvent(QMouseEvent *event)
 {
+    // Outside the plot (the legend, the axes) the chart's own items answer.
+    if (!m_chart->plotArea().contains(mapToScene(event->position().toPoint()))) {
+        m_drag = Drag::None;
+        QChartView::mousePressEvent(event);
+        return;
+    }
     m_pressAt = event->position().toPoint();
     m_pressFrom = m_from;
     m_pressTo = m_to;
@@ -255,6 +261,10 @@ void LogChartView::mouseMoveEvent(QMouseEvent *event)
 
 void LogChartView::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (m_drag == Drag::None) {
+        QChartView::mouseReleaseEvent(event);
+        return;
+    }
     if (m_drag == Drag::Band) {
         m_band->hide();
         const qreal a = mapToScene(m_pressAt).x();
