@@ -14,7 +14,8 @@ start_sim() { # [conversion-ms]; without it, the DS18B20's own 750 ms at 12 bits
   for _ in $(seq 50); do (exec 3<>/dev/tcp/127.0.0.1/$port) 2>/dev/null && return; sleep 0.1; done
   echo "simulator did not start" >&2; exit 1
 }
-stop_sim() { kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; }
+stop_sim() { [[ -n $sim_pid ]] || return 0; kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; }
+sim_pid=
 trap stop_sim EXIT
 
 logger_figures() {

@@ -9,9 +9,9 @@ namespace kestrin {
 
 QString LogRecord::timeStamp(const QDateTime &when, const QLocale &locale)
 {
-    return LocaleFormats::plainText(
-        locale.toString(when.date(), LocaleFormats::shortDateFourDigitYear(locale)) + u' '
-        + locale.toString(when.time(), LocaleFormats::timeWithSeconds(locale)));
+    const QString stamp = locale.toString(when.date(), LocaleFormats::shortDateFourDigitYear(locale)) + u' '
+        + locale.toString(when.time(), LocaleFormats::timeWithSeconds(locale));
+    return LocaleFormats::plainText(stamp);
 }
 
 QString LogRecord::text(const QDateTime &when, std::span<const float> readings, const QLocale &locale)

@@ -1,8 +1,9 @@
 #include "loglineparser.h"
 
+#include "numberformat.h"
+
 #include "logrecord.h"
 
-#include <QStringEncoder>
 
 #include <charconv>
 
@@ -14,20 +15,6 @@ constexpr int MaxReadings = 64;
 
 } // namespace
 
-// The writer uses the locale's decimal point when it is one character the
-// log's encoding can hold and the locale writes ASCII digits; "." otherwise.
-QChar LogLineParser::logDecimalSeparator(const QLocale &locale)
-{
-    const QString point = locale.decimalPoint();
-    if (point.size() != 1 || locale.zeroDigit() != QLatin1String("0"))
-        return u'.';
-    QStringEncoder encoder(QStringConverter::System);
-    const QByteArray encoded = encoder.encode(point);
-    if (encoder.hasError() || encoded.isEmpty() || encoded == "?")
-        return u'.';
-    return point.at(0);
-}
-
 LogLineParser::LogLineParser(const QLocale &locale)
     : m_stamps(locale)
 {
@@ -35,7 +22,7 @@ LogLineParser::LogLineParser(const QLocale &locale)
     // taken: older writers used them, and neither can be mistaken for the
     // " , " between readings.
     const QString point = locale.decimalPoint();
-    m_separators[0] = logDecimalSeparator(locale).unicode();
+    m_separators[0] = NumberFormat::fileDecimalSeparator(locale).unicode();
     m_separators[1] = u'.';
     m_separators[2] = point.size() == 1 ? point.at(0).unicode() : u'.';
 }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <limits>
 #include <vector>
 
 namespace kestrin {
@@ -30,9 +31,6 @@ public:
     // Appends the readings to `values` only when the whole line is a record;
     // otherwise says why it is not one.
     bool parse(QStringView line, Record &record, std::vector<float> &values, QString &reason);
-
-    // The decimal separator readings carry in a log written under `locale`.
-    static QChar logDecimalSeparator(const QLocale &locale);
 
     const TimeStampParser &timeStamps() const { return m_stamps; }
 

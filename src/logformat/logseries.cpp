@@ -147,7 +147,7 @@ QList<LogSeries::FlatRun> LogSeries::flatRuns() const
     for (int s = 0; s < m_sensors; ++s) {
         const qsizetype start = m_runStart[s];
         if (!m_times.empty() && m_times.back() - m_times[start] >= FlatRunSeconds)
-            result.append({s, m_times[start], m_times.back(), m_columns[s][start]});
+            result.append({s, m_times[start], m_times.back(), m_columns[s][start], true});
     }
     return result;
 }

@@ -31,6 +31,7 @@ public:
         int sensor = 0;
         qint64 from = 0, to = 0;
         float value = 0;
+        bool open = false; // still going on at the newest record
     };
 
     // A sensor that does not change for this long has likely stopped answering.

@@ -6,29 +6,9 @@
 
 namespace kestrin {
 
-bool TimeStampParser::isDirectionMark(char16_t c)
-{
-    return c == 0x200E || c == 0x200F || c == 0x061C || (c >= 0x202A && c <= 0x202E)
-        || (c >= 0x2066 && c <= 0x2069);
-}
-
 QString TimeStampParser::plainForm(QStringView text)
 {
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x80) {
-            out.append(c);
-        } else if (isDirectionMark(u)) {
-            continue;
-        } else if (c.category() == QChar::Number_DecimalDigit) {
-            out.append(QChar(u'0' + c.digitValue()));
-        } else {
-            out.append(c);
-        }
-    }
-    return out;
+    return LocaleFormats::plainText(text);
 }
 
 TimeStampParser::TimeStampParser(const QLocale &locale)

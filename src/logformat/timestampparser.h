@@ -35,7 +35,6 @@ public:
     int commasInStamp() const { return m_commas; }
 
     static QString plainForm(QStringView text);
-    static bool isDirectionMark(char16_t c);
 
 private:
     enum class Field { Literal, Space, Day, DayName, Month, MonthName, Year, Hour12, Hour24, Minute, Second, AmPm };

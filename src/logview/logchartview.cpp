@@ -108,16 +108,14 @@ void LogChartView::dataChanged(bool keepView)
             line->clear();
         return;
     }
-    const double first = double(m_series.times().front()) * 1000.0;
     const double last = double(m_series.times().back()) * 1000.0;
     if (!keepView || m_to <= m_from) {
         resetView();
         return;
     }
-    // Showing the newest record: keep showing it as records come.
+    // A view that reached the newest record widens to each new one.
     if (m_to >= m_previousLast && last > m_previousLast)
         m_to += last - m_previousLast;
-    Q_UNUSED(first);
     m_previousLast = last;
     redraw();
 }
@@ -152,18 +150,22 @@ void LogChartView::redraw()
     const int columns = std::max(1, int(m_chart->plotArea().width()));
     double lo = std::numeric_limits<double>::max();
     double hi = std::numeric_limits<double>::lowest();
+    std::vector<QList<QPointF>> reduced(m_lines.size());
     for (int s = 0; s < int(m_lines.size()); ++s) {
-        QList<QPointF> points = m_series.reduce(s, m_from, m_to, columns);
-        if (m_lines[s]->isVisible()) {
-            for (const QPointF &p : std::as_const(points)) {
-                if (p.x() >= m_from && p.x() <= m_to) {
-                    lo = std::min(lo, p.y());
-                    hi = std::max(hi, p.y());
-                }
+        reduced[s] = m_series.reduce(s, m_from, m_to, columns);
+        if (!m_lines[s]->isVisible())
+            continue;
+        for (const QPointF &p : std::as_const(reduced[s])) {
+            if (p.x() >= m_from && p.x() <= m_to) {
+                lo = std::min(lo, p.y());
+                hi = std::max(hi, p.y());
             }
         }
-        m_lines[s]->replace(points);
     }
+    // Each change of an axis lays out every line again: the lines are
+    // emptied first so that only the new points are laid out, once.
+    for (QLineSeries *line : m_lines)
+        line->clear();
     if (lo > hi) {
         lo = 0;
         hi = 1;
@@ -177,6 +179,8 @@ void LogChartView::redraw()
     if (m_timeAxis->format() != format)
         m_timeAxis->setFormat(format);
     m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(m_from)), QDateTime::fromMSecsSinceEpoch(qint64(m_to)));
+    for (int s = 0; s < int(m_lines.size()); ++s)
+        m_lines[s]->replace(reduced[s]);
     viewport()->update();
 }
 
@@ -212,6 +216,12 @@ void LogChartView::wheelEvent(QWheelEvent *event)
 
 void LogChartView::mousePressEvent(QMouseEvent *event)
 {
+    // Outside the plot (the legend, the axes) the chart's own items answer.
+    if (!m_chart->plotArea().contains(mapToScene(event->position().toPoint()))) {
+        m_drag = Drag::None;
+        QChartView::mousePressEvent(event);
+        return;
+    }
     m_pressAt = event->position().toPoint();
     m_pressFrom = m_from;
     m_pressTo = m_to;
@@ -251,6 +261,10 @@ void LogChartView::mouseMoveEvent(QMouseEvent *event)
 
 void LogChartView::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (m_drag == Drag::None) {
+        QChartView::mouseReleaseEvent(event);
+        return;
+    }
     if (m_drag == Drag::Band) {
         m_band->hide();
         const qreal a = mapToScene(m_pressAt).x();

@@ -5,6 +5,8 @@
 #include "numberformat.h"
 #include "localeformats.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDateTime>
 #include <QDragEnterEvent>
@@ -121,6 +123,7 @@ void LogViewWindow::openLog(const QString &path)
     m_series.clear();
     m_skipped.clear();
     m_moreSkipped = 0;
+    m_noticeSignature.clear();
     m_error.clear();
     m_loaded = false;
     m_chart->dataChanged(false);
@@ -178,6 +181,7 @@ void LogViewWindow::restarted()
     m_series.clear();
     m_skipped.clear();
     m_moreSkipped = 0;
+    m_noticeSignature.clear();
     m_loaded = false;
     m_progress->show();
     statusBar()->showMessage(tr("%1 was truncated or replaced; reading it again").arg(m_path));
@@ -204,7 +208,10 @@ void LogViewWindow::showCount()
     // The count in the title lets a glance at the task bar say the log grows.
     setWindowTitle(tr("%1 (%2 records) - Kestrin-3 Log Viewer")
                        .arg(QFileInfo(m_path).fileName(), m_locale.toString(qlonglong(m_series.size()))));
-    statusBar()->showMessage(tr("%1: %2 records; following the file").arg(m_path).arg(m_series.size()));
+    if (m_series.size() == 0 && !m_error.isEmpty())
+        statusBar()->showMessage(m_error);
+    else
+        statusBar()->showMessage(tr("%1: %2 records; following the file").arg(m_path).arg(m_series.size()));
 }
 
 void LogViewWindow::refreshFigures()
@@ -230,17 +237,26 @@ void LogViewWindow::refreshNotices()
 {
     const QString format = LocaleFormats::shortDateFourDigitYear(m_locale) + u' ' + LocaleFormats::timeWithSeconds(m_locale);
     auto when = [&](qint64 utc) { return m_locale.toString(QDateTime::fromSecsSinceEpoch(utc), format); };
+    const QList<LogSeries::Gap> gaps = m_series.gaps();
+    const QList<LogSeries::FlatRun> runs = m_series.flatRuns();
+    // A followed log changes the list only now and then: rebuild it then.
+    const qsizetype open = std::count_if(runs.begin(), runs.end(), [](const LogSeries::FlatRun &r) { return r.open; });
+    const QList<qint64> signature{gaps.size(), runs.size(), open, m_skipped.size(), m_moreSkipped, m_error.size(), m_loaded};
+    if (signature == m_noticeSignature)
+        return;
+    m_noticeSignature = signature;
     m_notices->clear();
     if (!m_error.isEmpty())
         m_notices->addItem(m_error);
-    const QList<LogSeries::Gap> gaps = m_series.gaps();
     for (const LogSeries::Gap &g : gaps)
         m_notices->addItem(tr("Gap: no records from %1 to %2").arg(when(g.from), when(g.to)));
-    const QList<LogSeries::FlatRun> runs = m_series.flatRuns();
-    for (const LogSeries::FlatRun &r : runs)
-        m_notices->addItem(tr("Sensor %1 stayed at %2 from %3 to %4")
-                               .arg(r.sensor + 1)
-                               .arg(NumberFormat::displayText(r.value, m_locale), when(r.from), when(r.to)));
+    for (const LogSeries::FlatRun &r : runs) {
+        const QString value = NumberFormat::displayText(r.value, m_locale);
+        m_notices->addItem(r.open ? tr("Sensor %1 has stayed at %2 since %3").arg(r.sensor + 1).arg(value, when(r.from))
+                                  : tr("Sensor %1 stayed at %2 from %3 to %4")
+                                        .arg(r.sensor + 1)
+                                        .arg(value, when(r.from), when(r.to)));
+    }
     m_notices->addItems(m_skipped);
     if (m_moreSkipped > 0)
         m_notices->addItem(tr("%1 more lines skipped; kestrin-logview --csv lists every one.").arg(m_moreSkipped));

@@ -69,6 +69,7 @@ private:
     QString m_path;
     QStringList m_skipped;
     qint64 m_moreSkipped = 0;
+    QList<qint64> m_noticeSignature;
     QString m_error;
     bool m_loaded = false;
     bool m_refreshPending = false;

@@ -47,7 +47,7 @@ QString LocaleFormats::hoursAndMinutes(const QLocale &locale)
     return format.trimmed();
 }
 
-QString LocaleFormats::plainText(const QString &text)
+QString LocaleFormats::plainText(QStringView text)
 {
     QString result;
     result.reserve(text.size());

@@ -21,7 +21,7 @@ public:
     // Text another program can read back: every decimal digit of any script
     // as ASCII 0-9, and no invisible direction marks (ar_EG puts them
     // between the parts of a date).
-    static QString plainText(const QString &text);
+    static QString plainText(QStringView text);
 };
 
 } // namespace kestrin
