@@ -173,6 +173,10 @@ private:
     };
     std::map<qint16, SilentSensor> m_silentSensors; // by slot
 
+    // The address box keeps this many entries; beyond it the oldest goes, so a
+    // logger that runs for months does not fill its memory with old URLs.
+    static constexpr int AddressListLimit = 32767;
+
     // At most one frame every FrameIntervalMs: a fast gateway changes the
     // texts far more often than a screen can show them.
     static constexpr qint64 FrameIntervalMs = 40;
