@@ -247,7 +247,7 @@ void FaultsTest::faultTable()
 
     FakeServices fakes;
     WebBrowser::Options browser;
-    browser.timeoutMs = BrowserTimeoutMs;
+    browser.loader.timeoutMs = BrowserTimeoutMs;
     browser.minFailedLoadMs = FailedLoadHoldMs;
     auto window = std::make_unique<frmMain>(fakes.services(host, browser));
     window->cycle().prepare();

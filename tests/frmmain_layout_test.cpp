@@ -214,7 +214,7 @@ void FrmMainLayoutTest::makeWindow(const QString &host)
     m_fakes = std::make_unique<FakeServices>();
     WebBrowser::Options browser;
     browser.minFailedLoadMs = 10;
-    browser.timeoutMs = 3000;
+    browser.loader.timeoutMs = 3000;
     m_window = std::make_unique<frmMain>(m_fakes->services(host, browser));
 }
 

@@ -106,7 +106,7 @@ std::unique_ptr<frmMain> FrmMainPollingTest::makeWindow(const QString &host, int
 {
     WebBrowser::Options browser;
     browser.minFailedLoadMs = minFailedLoadMs;
-    browser.timeoutMs = 3000;
+    browser.loader.timeoutMs = 3000;
     auto window = std::make_unique<frmMain>(m_fakes.services(host, browser));
     window->cycle().prepare();
     return window;

@@ -223,7 +223,7 @@ std::string PageSafetyTest::gatewayPage(const QByteArray &markup, const QByteArr
 std::unique_ptr<frmMain> PageSafetyTest::makeWindow(FakeServices &fakes)
 {
     WebBrowser::Options browser;
-    browser.timeoutMs = 2000;
+    browser.loader.timeoutMs = 2000;
     browser.minFailedLoadMs = 20;
     auto window = std::make_unique<frmMain>(
         fakes.services(QString::fromLatin1(m_gateway->origin()), browser));

@@ -60,7 +60,7 @@ private Q_SLOTS:
 void PageScreenTest::adversarialPagesAreQuick_data()
 {
     QTest::addColumn<QByteArray>("body");
-    const qsizetype cap = WebBrowser::Options{}.maxBodyBytes;
+    const qsizetype cap = WebBrowser::Options{}.loader.maxBodyBytes;
     for (const AdversarialPage &page : adversarialPages(cap))
         QTest::newRow(page.name.constData()) << page.body;
 }
@@ -68,8 +68,8 @@ void PageScreenTest::adversarialPagesAreQuick_data()
 void PageScreenTest::adversarialPagesAreQuick()
 {
     QFETCH(QByteArray, body);
-    QVERIFY(body.size() <= WebBrowser::Options{}.maxBodyBytes);
-    QVERIFY(body.size() >= WebBrowser::Options{}.maxBodyBytes - 256); // built to the cap
+    QVERIFY(body.size() <= WebBrowser::Options{}.loader.maxBodyBytes);
+    QVERIFY(body.size() >= WebBrowser::Options{}.loader.maxBodyBytes - 256); // built to the cap
 
     // The best of a few runs: what the page costs, not what else the
     // machine happened to be doing.
@@ -112,7 +112,7 @@ void PageScreenTest::gatewayPagesPass()
 {
     QFETCH(QByteArray, body);
     QFETCH(QString, value);
-    QVERIFY(body.size() <= WebBrowser::Options{}.maxBodyBytes);
+    QVERIFY(body.size() <= WebBrowser::Options{}.loader.maxBodyBytes);
     const std::optional<QString> refused = PageScreen::refusal(body);
     QVERIFY2(!refused, qPrintable(refused.value_or(QString())));
     const HtmlDocument document = HtmlDocument::parse(body, "text/html");

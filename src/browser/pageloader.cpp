@@ -149,7 +149,6 @@ PageLoader::~PageLoader()
 void PageLoader::start(const QByteArray &url)
 {
     abort();
-    m_running = true;
     m_redirects = 0;
     m_result = Result{};
     m_deadline = QDeadlineTimer(qMax(m_options.timeoutMs, 1), Qt::PreciseTimer);
@@ -168,7 +167,6 @@ void PageLoader::abort()
 {
     m_reportTimer->stop();
     detachHandle();
-    m_running = false;
 }
 
 void PageLoader::issue(const QByteArray &url)
@@ -306,7 +304,6 @@ void PageLoader::fail(const QString &error)
 
 void PageLoader::finish()
 {
-    m_running = false;
     const Result result = m_result; // a handler may start the next load
     Q_EMIT finished(result);
 }

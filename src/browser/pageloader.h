@@ -54,10 +54,6 @@ public:
     // Abandons the running load, if any, without a finished() signal.
     void abort();
 
-    bool isRunning() const { return m_running; }
-    const Result &result() const { return m_result; }
-    const Options &options() const { return m_options; }
-
 Q_SIGNALS:
     // Emitted once per started load, always from an event handler, never
     // from inside start().
@@ -90,7 +86,6 @@ private:
     QTimer *m_reportTimer = nullptr; // reports a load that failed before it began
     std::unordered_map<qintptr, SocketWatch> m_sockets;
 
-    bool m_running = false;
     bool m_attached = false;
     bool m_bodyTooLarge = false;
     int m_redirects = 0;

@@ -3,7 +3,6 @@
 #include "pagescreen.h"
 
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -43,7 +42,7 @@ HtmlDocument refusedPage(const QString &url, const QString &reason)
 WebBrowser::WebBrowser(QWidget *parent, Options options)
     : QWidget(parent), m_options(options)
 {
-    m_loader = new PageLoader(this, PageLoader::Options{options.timeoutMs, options.maxBodyBytes, options.maxRedirects});
+    m_loader = new PageLoader(this, options.loader);
     connect(m_loader, &PageLoader::finished, this, &WebBrowser::onLoaderFinished);
 
     m_failHold = new QTimer(this);
@@ -76,20 +75,19 @@ WebBrowser::~WebBrowser() = default;
 
 void WebBrowser::Navigate(const QString &url)
 {
-    ++m_generation;
     m_failHold->stop();
     m_pendingError.reset();
     m_url = url;
     m_navigateClock.start();
-    setReadyState(1);
+    m_readyState = 1;
     m_loader->start(url.toUtf8());
 }
 
-QString WebBrowser::displayedText() const
+QString WebBrowser::displayedText()
 {
     if (m_renderTimer->isActive()) {
         m_renderTimer->stop();
-        const_cast<WebBrowser *>(this)->render();
+        render();
     }
     return m_view->toPlainText();
 }
@@ -137,21 +135,7 @@ void WebBrowser::complete(HtmlDocument document)
 {
     m_document = std::make_unique<HtmlDocument>(std::move(document));
     scheduleRender();
-    const quint64 generation = m_generation;
-    const QPointer<WebBrowser> alive(this);
-    setReadyState(4);
-    // A handler of the state change may already have navigated elsewhere,
-    // or closed the window this view lives in.
-    if (alive && generation == m_generation)
-        Q_EMIT documentComplete();
-}
-
-void WebBrowser::setReadyState(int state)
-{
-    if (m_readyState == state)
-        return;
-    m_readyState = state;
-    Q_EMIT readyStateChanged(state);
+    m_readyState = 4;
 }
 
 void WebBrowser::scheduleRender()

@@ -17,12 +17,10 @@ namespace kestrin {
 // argument.
 struct WebBrowserOptions
 {
-    int timeoutMs = 15000;
     // Gateway pages are 1-2 KB; 16 KiB leaves them room to grow eightfold,
     // and at this size even the parser's worst shapes that PageScreen lets
     // through cost it a few tens of milliseconds on the GUI thread.
-    qint64 maxBodyBytes = 16384;
-    int maxRedirects = 5;
+    PageLoaderOptions loader = {.maxBodyBytes = 16384};
     // A failed load completes no sooner than this after Navigate, so a
     // caller polling an unreachable host does not spin.
     int minFailedLoadMs = 1000;
@@ -53,18 +51,13 @@ public:
     // reason our own error page gives); empty when it did.
     QString LoadError() const { return m_loadError; }
 
-    // What the view currently shows.
-    QString displayedText() const;
-
-Q_SIGNALS:
-    void readyStateChanged(int state);
-    void documentComplete();
+    // What the view shows once a redraw still held back is done.
+    QString displayedText();
 
 private:
     void onLoaderFinished(const PageLoader::Result &result);
     void completeFailedLoad();
     void complete(HtmlDocument document);
-    void setReadyState(int state);
     void scheduleRender();
     void render();
 
@@ -82,7 +75,6 @@ private:
     QString m_loadError;
     std::unique_ptr<HtmlDocument> m_document;
     std::unique_ptr<HtmlDocument> m_pendingError;
-    quint64 m_generation = 0;
     int m_readyState = 0;
 };
 
