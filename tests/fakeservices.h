@@ -53,7 +53,6 @@ public:
         QString title;
         QStringList filters;
         QString fileName;
-        bool cancelError;
     };
     // One answer per ShowOpen: a path, or nullopt for Cancel. Cancel when none is left.
     QList<std::optional<QString>> answers;
@@ -65,10 +64,10 @@ protected:
     std::optional<QString> runOpenDialog(QWidget *, const QString &title, const QStringList &filters,
                                          const QString &fileName) override
     {
-        opens.append({title, filters, fileName, CancelError});
+        opens.append({title, filters, fileName});
         return answers.isEmpty() ? std::nullopt : answers.takeFirst();
     }
-    bool runPrinterDialog(QWidget *, const QString &, QString *) override
+    bool runPrinterDialog(QWidget *, const QString &) override
     {
         ++printerShown;
         return printerConfirms;

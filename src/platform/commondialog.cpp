@@ -18,11 +18,7 @@ CommonDialog::Outcome CommonDialog::ShowOpen(QWidget *owner)
 
 CommonDialog::Outcome CommonDialog::ShowPrinter(QWidget *owner)
 {
-    QString error;
-    const bool confirmed = runPrinterDialog(owner, DialogTitle, &error);
-    if (!error.isEmpty())
-        return Outcome::Failed;
-    return confirmed ? Outcome::Confirmed : Outcome::Cancelled;
+    return runPrinterDialog(owner, DialogTitle) ? Outcome::Confirmed : Outcome::Cancelled;
 }
 
 QStringList CommonDialog::qtNameFilters(const QString &filter)
@@ -63,13 +59,12 @@ std::optional<QString> QtCommonDialog::runOpenDialog(QWidget *owner, const QStri
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
-bool QtCommonDialog::runPrinterDialog(QWidget *owner, const QString &title, QString *error)
+bool QtCommonDialog::runPrinterDialog(QWidget *owner, const QString &title)
 {
     QPrinter printer;
     QPrintDialog dialog(&printer, owner);
     if (!title.isEmpty())
         dialog.setWindowTitle(title);
-    Q_UNUSED(error);
     return dialog.exec() == QDialog::Accepted;
 }
 

@@ -16,14 +16,13 @@ namespace kestrin {
 class CommonDialog
 {
 public:
-    enum class Outcome { Confirmed, Cancelled, Failed };
+    enum class Outcome { Confirmed, Cancelled };
 
     virtual ~CommonDialog() = default;
 
     QString DialogTitle;
     QString Filter;   // "description|pattern|description|pattern..."
     QString FileName; // unchanged when the user cancels
-    bool CancelError = false;
 
     // Modal open-file dialog. Any name may be typed, also one that does not
     // exist yet. A cancel leaves FileName alone.
@@ -39,9 +38,8 @@ protected:
     // The platform dialogs themselves: the chosen path, or nullopt on cancel.
     virtual std::optional<QString> runOpenDialog(QWidget *owner, const QString &title,
                                                  const QStringList &nameFilters, const QString &fileName) = 0;
-    // True when the user confirmed, false on cancel; an error text when the
-    // dialog could not be shown at all.
-    virtual bool runPrinterDialog(QWidget *owner, const QString &title, QString *error) = 0;
+    // True when the user confirmed, false on cancel.
+    virtual bool runPrinterDialog(QWidget *owner, const QString &title) = 0;
 };
 
 // The production dialogs: QFileDialog and QPrintDialog.
@@ -50,7 +48,7 @@ class QtCommonDialog final : public CommonDialog
 protected:
     std::optional<QString> runOpenDialog(QWidget *owner, const QString &title, const QStringList &nameFilters,
                                          const QString &fileName) override;
-    bool runPrinterDialog(QWidget *owner, const QString &title, QString *error) override;
+    bool runPrinterDialog(QWidget *owner, const QString &title) override;
 };
 
 } // namespace kestrin
