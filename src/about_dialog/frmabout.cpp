@@ -24,12 +24,7 @@ namespace kestrin {
 
 namespace {
 
-// Where Windows records its system information tool: first the tool's full
-// path, then the folder that holds it.
-const QString sysInfoKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-const QString sysInfoValue = QStringLiteral("PATH");
-const QString sysInfoFolderKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
-const QString sysInfoFolderValue = QStringLiteral("MSINFO");
+// The tool's name in the folder the registry names.
 const QString sysInfoExe = QStringLiteral("\\MSINFO32.EXE");
 
 constexpr quint32 valueBufferSize = 1024;
@@ -197,11 +192,13 @@ void frmAbout::StartSysInfo()
     };
 
     QString SysInfoPath;
-    KeyReadResult found = GetKeyValue(reg::HKeyLocalMachine, sysInfoKey, sysInfoValue, SysInfoPath);
+    KeyReadResult found = GetKeyValue(reg::HKeyLocalMachine, QString::fromLatin1(reg::SysInfoKey),
+                                     QString::fromLatin1(reg::SysInfoValue), SysInfoPath);
     if (found == KeyReadResult::Fault)
         return unavailable();
     if (found == KeyReadResult::NotRead) {
-        found = GetKeyValue(reg::HKeyLocalMachine, sysInfoFolderKey, sysInfoFolderValue, SysInfoPath);
+        found = GetKeyValue(reg::HKeyLocalMachine, QString::fromLatin1(reg::SysInfoFolderKey),
+                            QString::fromLatin1(reg::SysInfoFolderValue), SysInfoPath);
         if (found != KeyReadResult::Read)
             return unavailable();
         if (!m_system.fileExists(SysInfoPath + sysInfoExe))

@@ -10,8 +10,6 @@ void QtMessageBoxService::MsgBox(QWidget *owner, const QString &prompt, int styl
 {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (style & mb::IconMask) {
-    case mb::IconCritical: icon = QMessageBox::Critical; break;
-    case mb::IconQuestion: icon = QMessageBox::Question; break;
     case mb::IconExclamation: icon = QMessageBox::Warning; break;
     case mb::IconInformation: icon = QMessageBox::Information; break;
     default: break;

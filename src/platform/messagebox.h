@@ -9,8 +9,6 @@ namespace kestrin {
 // Style bits a caller passes, with the values the native message box uses.
 namespace mb {
 inline constexpr int OK = 0x00;
-inline constexpr int IconCritical = 0x10;
-inline constexpr int IconQuestion = 0x20;
 inline constexpr int IconExclamation = 0x30;
 inline constexpr int IconInformation = 0x40;
 inline constexpr int IconMask = 0x70;

@@ -10,10 +10,6 @@ namespace kestrin {
 
 namespace {
 
-// Where Windows records the full path of MSINFO32.EXE.
-constexpr char toolKey[] = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-constexpr char toolValue[] = "PATH";
-
 // Desktop system information programs, most informative first.
 constexpr const char *toolCandidates[] = {
     "hardinfo2",
@@ -42,7 +38,7 @@ long StandInRegistry::RegOpenKeyExA(quint32 hKey, const QByteArray &subKey, quin
         return 87; // ERROR_INVALID_PARAMETER
     *phkResult = 0;
     // Key names compare without regard to case, as on Windows.
-    if (hKey != reg::HKeyLocalMachine || subKey.compare(toolKey, Qt::CaseInsensitive) != 0)
+    if (hKey != reg::HKeyLocalMachine || subKey.compare(reg::SysInfoKey, Qt::CaseInsensitive) != 0)
         return reg::ErrorFileNotFound;
     if ((samDesired & reg::KeyWriteRights) != 0)
         return reg::ErrorAccessDenied;
@@ -63,7 +59,7 @@ long StandInRegistry::RegQueryValueExA(quint64 hKey, const QByteArray &valueName
         return reg::ErrorInvalidHandle;
     if (lpReserved != nullptr || (data != nullptr && cbData == nullptr))
         return 87; // ERROR_INVALID_PARAMETER
-    if (valueName.compare(toolValue, Qt::CaseInsensitive) != 0)
+    if (valueName.compare(reg::SysInfoValue, Qt::CaseInsensitive) != 0)
         return reg::ErrorFileNotFound;
 
     // A REG_SZ's data includes its terminating zero.

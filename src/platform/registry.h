@@ -18,9 +18,14 @@ inline constexpr quint32 KeyRead = 0x20019u;
 // The rights that would let a caller change a key.
 inline constexpr quint32 KeyWriteRights = 0x02u | 0x04u | 0x20u;
 
+// Where Windows records its system information tool (MSINFO32.EXE): first
+// the tool's full path, then the folder that holds it.
+inline constexpr char SysInfoKey[] = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+inline constexpr char SysInfoValue[] = "PATH";
+inline constexpr char SysInfoFolderKey[] = "SOFTWARE\\Microsoft\\Shared Tools Location";
+inline constexpr char SysInfoFolderValue[] = "MSINFO";
+
 inline constexpr quint32 TypeSz = 1;
-inline constexpr quint32 TypeExpandSz = 2;
-inline constexpr quint32 TypeBinary = 3;
 inline constexpr quint32 TypeDword = 4;
 
 inline constexpr long ErrorSuccess = 0;
