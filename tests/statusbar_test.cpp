@@ -1,5 +1,7 @@
 #include "statusbar.h"
 
+#include "localeformats.h"
+
 #include <QLabel>
 #include <QLocale>
 #include <QTest>
@@ -93,7 +95,7 @@ void StatusBarTest::fourDigitYear()
 {
     QFETCH(QString, format);
     QFETCH(QString, widened);
-    QCOMPARE(StatusBar::withFourDigitYear(format), widened);
+    QCOMPARE(LocaleFormats::withFourDigitYear(format), widened);
 }
 
 void StatusBarTest::nextMinute_data()

@@ -2,24 +2,15 @@
 
 #include "appinfo.h"
 #include "captions.h"
-#include "commondialog.h"
-#include "frmabout.h"
-#include "helpviewer.h"
-#include "localeformats.h"
-#include "logrecord.h"
-#include "messagebox.h"
-#include "numberformat.h"
-#include "settingsstore.h"
 #include "statusbar.h"
 #include "toolbar.h"
 #include "toolbaricons.h"
 #include "twips.h"
-#include "windowframe.h"
+#include "webbrowser.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,6 +31,7 @@ struct MenuEntry
     int shortcut; // Qt key combination, 0 for none
     bool hidden;
     bool checked;
+    void (frmMain::*click)(); // null for a separator or an item without a command
 };
 
 } // namespace
@@ -62,27 +54,10 @@ frmMain::frmMain(MainWindowServices services, QWidget *parent)
     placeBars();
 
     // Client area at its design size, below the menu bar.
-    resize(twipsToPixelsX(ClientWidthTwips), twipsToPixelsY(ClientHeightTwips) + menuBar()->sizeHint().height());
-
-    // The menu shortcuts win over the text fields' own (Ctrl+C in a field runs
-    // Edit > Copy), so the shortcut-override request is looked at first.
-    qApp->installEventFilter(this);
+    resize(Twips::x(this, ClientWidthTwips), Twips::y(this, ClientHeightTwips) + menuBar()->sizeHint().height());
 }
 
-frmMain::~frmMain()
-{
-    qApp->removeEventFilter(this);
-}
-
-int frmMain::twipsToPixelsX(int twips) const
-{
-    return Twips::x(this, twips);
-}
-
-int frmMain::twipsToPixelsY(int twips) const
-{
-    return Twips::y(this, twips);
-}
+frmMain::~frmMain() = default;
 
 void frmMain::createControls()
 {
@@ -149,7 +124,7 @@ void frmMain::createControls()
     connect(btnStop, &QPushButton::clicked, this, &frmMain::btnStop_Click);
 
     // Before the bars exist: only the design's own controls may grow.
-    Captions::showWhole(m_client, twipsToPixelsX(ClientWidthTwips));
+    Captions::showWhole(m_client, Twips::x(this, ClientWidthTwips));
 }
 
 void frmMain::createMenus()
@@ -163,52 +138,52 @@ void frmMain::createMenus()
     const std::vector<Menu> menus = {
         {"mnuFile", "&File",
          {
-             {"mnuFileNew", "&New", (Qt::CTRL | Qt::Key_N).toCombined(), false, false},
-             {"mnuFileOpen", "&Open...", 0, false, false},
-             {"mnuFileClose", "&Close", 0, false, false},
-             {"mnuFileBar0", "-", 0, false, false},
-             {"mnuFileSave", "&Save", 0, false, false},
-             {"mnuFileSaveAs", "Save &As...", 0, false, false},
-             {"mnuFileSaveAll", "Save A&ll", 0, false, false},
-             {"mnuFileBar1", "-", 0, false, false},
-             {"mnuFileProperties", "Propert&ies", 0, false, false},
-             {"mnuFileBar2", "-", 0, false, false},
-             {"mnuFilePageSetup", "Page Set&up...", 0, false, false},
-             {"mnuFilePrintPreview", "Print Pre&view", 0, false, false},
-             {"mnuFilePrint", "&Print...", 0, false, false},
-             {"mnuFileBar3", "-", 0, false, false},
-             {"mnuFileSend", "Sen&d...", 0, false, false},
-             {"mnuFileBar4", "-", 0, false, false},
-             {"mnuFileMRU1", "", 0, true, false},
-             {"mnuFileMRU2", "", 0, true, false},
-             {"mnuFileMRU3", "", 0, true, false},
-             {"mnuFileBar5", "-", 0, true, false},
-             {"mnuFileExit", "E&xit", 0, false, false},
+             {"mnuFileNew", "&New", (Qt::CTRL | Qt::Key_N).toCombined(), false, false, &frmMain::mnuFileNew_Click},
+             {"mnuFileOpen", "&Open...", 0, false, false, &frmMain::mnuFileOpen_Click},
+             {"mnuFileClose", "&Close", 0, false, false, &frmMain::mnuFileClose_Click},
+             {"mnuFileBar0", "-", 0, false, false, nullptr},
+             {"mnuFileSave", "&Save", 0, false, false, &frmMain::mnuFileSave_Click},
+             {"mnuFileSaveAs", "Save &As...", 0, false, false, &frmMain::mnuFileSaveAs_Click},
+             {"mnuFileSaveAll", "Save A&ll", 0, false, false, &frmMain::mnuFileSaveAll_Click},
+             {"mnuFileBar1", "-", 0, false, false, nullptr},
+             {"mnuFileProperties", "Propert&ies", 0, false, false, &frmMain::mnuFileProperties_Click},
+             {"mnuFileBar2", "-", 0, false, false, nullptr},
+             {"mnuFilePageSetup", "Page Set&up...", 0, false, false, &frmMain::mnuFilePageSetup_Click},
+             {"mnuFilePrintPreview", "Print Pre&view", 0, false, false, &frmMain::mnuFilePrintPreview_Click},
+             {"mnuFilePrint", "&Print...", 0, false, false, &frmMain::mnuFilePrint_Click},
+             {"mnuFileBar3", "-", 0, false, false, nullptr},
+             {"mnuFileSend", "Sen&d...", 0, false, false, &frmMain::mnuFileSend_Click},
+             {"mnuFileBar4", "-", 0, false, false, nullptr},
+             {"mnuFileMRU1", "", 0, true, false, nullptr},
+             {"mnuFileMRU2", "", 0, true, false, nullptr},
+             {"mnuFileMRU3", "", 0, true, false, nullptr},
+             {"mnuFileBar5", "-", 0, true, false, nullptr},
+             {"mnuFileExit", "E&xit", 0, false, false, &frmMain::mnuFileExit_Click},
          }},
         {"mnuEdit", "&Edit",
          {
-             {"mnuEditUndo", "&Undo", 0, false, false},
-             {"mnuEditBar0", "-", 0, false, false},
-             {"mnuEditCut", "Cu&t", (Qt::CTRL | Qt::Key_X).toCombined(), false, false},
-             {"mnuEditCopy", "&Copy", (Qt::CTRL | Qt::Key_C).toCombined(), false, false},
-             {"mnuEditPaste", "&Paste", (Qt::CTRL | Qt::Key_V).toCombined(), false, false},
-             {"mnuEditPasteSpecial", "Paste &Special...", 0, false, false},
+             {"mnuEditUndo", "&Undo", 0, false, false, &frmMain::mnuEditUndo_Click},
+             {"mnuEditBar0", "-", 0, false, false, nullptr},
+             {"mnuEditCut", "Cu&t", (Qt::CTRL | Qt::Key_X).toCombined(), false, false, &frmMain::mnuEditCut_Click},
+             {"mnuEditCopy", "&Copy", (Qt::CTRL | Qt::Key_C).toCombined(), false, false, &frmMain::mnuEditCopy_Click},
+             {"mnuEditPaste", "&Paste", (Qt::CTRL | Qt::Key_V).toCombined(), false, false, &frmMain::mnuEditPaste_Click},
+             {"mnuEditPasteSpecial", "Paste &Special...", 0, false, false, &frmMain::mnuEditPasteSpecial_Click},
          }},
         {"mnuView", "&View",
          {
-             {"mnuViewToolbar", "&Toolbar", 0, false, true},
-             {"mnuViewStatusBar", "Status &Bar", 0, false, true},
-             {"mnuViewBar0", "-", 0, false, false},
-             {"mnuViewRefresh", "&Refresh", 0, false, false},
-             {"mnuViewOptions", "&Options...", 0, false, false},
-             {"mnuViewWebBrowser", "&Web Browser", 0, false, false},
+             {"mnuViewToolbar", "&Toolbar", 0, false, true, &frmMain::mnuViewToolbar_Click},
+             {"mnuViewStatusBar", "Status &Bar", 0, false, true, &frmMain::mnuViewStatusBar_Click},
+             {"mnuViewBar0", "-", 0, false, false, nullptr},
+             {"mnuViewRefresh", "&Refresh", 0, false, false, &frmMain::mnuViewRefresh_Click},
+             {"mnuViewOptions", "&Options...", 0, false, false, &frmMain::mnuViewOptions_Click},
+             {"mnuViewWebBrowser", "&Web Browser", 0, false, false, nullptr},
          }},
         {"mnuHelp", "&Help",
          {
-             {"mnuHelpContents", "&Contents", 0, false, false},
-             {"mnuHelpSearchForHelpOn", "&Search For Help On...", 0, false, false},
-             {"mnuHelpBar0", "-", 0, false, false},
-             {"mnuHelpAbout", "&About ", 0, false, false},
+             {"mnuHelpContents", "&Contents", 0, false, false, &frmMain::mnuHelpContents_Click},
+             {"mnuHelpSearchForHelpOn", "&Search For Help On...", 0, false, false, &frmMain::mnuHelpSearchForHelpOn_Click},
+             {"mnuHelpBar0", "-", 0, false, false, nullptr},
+             {"mnuHelpAbout", "&About ", 0, false, false, &frmMain::mnuHelpAbout_Click},
          }},
     };
 
@@ -237,37 +212,10 @@ void frmMain::createMenus()
             action->setObjectName(name);
             action->setVisible(!e.hidden);
             m_menuItems.insert(name, action);
+            if (e.click)
+                connect(action, &QAction::triggered, this, e.click);
         }
     }
-
-    const std::vector<std::pair<const char *, void (frmMain::*)()>> commands = {
-        {"mnuFileNew", &frmMain::mnuFileNew_Click},
-        {"mnuFileOpen", &frmMain::mnuFileOpen_Click},
-        {"mnuFileClose", &frmMain::mnuFileClose_Click},
-        {"mnuFileSave", &frmMain::mnuFileSave_Click},
-        {"mnuFileSaveAs", &frmMain::mnuFileSaveAs_Click},
-        {"mnuFileSaveAll", &frmMain::mnuFileSaveAll_Click},
-        {"mnuFileProperties", &frmMain::mnuFileProperties_Click},
-        {"mnuFilePageSetup", &frmMain::mnuFilePageSetup_Click},
-        {"mnuFilePrintPreview", &frmMain::mnuFilePrintPreview_Click},
-        {"mnuFilePrint", &frmMain::mnuFilePrint_Click},
-        {"mnuFileSend", &frmMain::mnuFileSend_Click},
-        {"mnuFileExit", &frmMain::mnuFileExit_Click},
-        {"mnuEditUndo", &frmMain::mnuEditUndo_Click},
-        {"mnuEditCut", &frmMain::mnuEditCut_Click},
-        {"mnuEditCopy", &frmMain::mnuEditCopy_Click},
-        {"mnuEditPaste", &frmMain::mnuEditPaste_Click},
-        {"mnuEditPasteSpecial", &frmMain::mnuEditPasteSpecial_Click},
-        {"mnuViewToolbar", &frmMain::mnuViewToolbar_Click},
-        {"mnuViewStatusBar", &frmMain::mnuViewStatusBar_Click},
-        {"mnuViewRefresh", &frmMain::mnuViewRefresh_Click},
-        {"mnuViewOptions", &frmMain::mnuViewOptions_Click},
-        {"mnuHelpContents", &frmMain::mnuHelpContents_Click},
-        {"mnuHelpSearchForHelpOn", &frmMain::mnuHelpSearchForHelpOn_Click},
-        {"mnuHelpAbout", &frmMain::mnuHelpAbout_Click},
-    };
-    for (const auto &[name, handler] : commands)
-        connect(m_menuItems.value(QString::fromLatin1(name)), &QAction::triggered, this, handler);
 }
 
 void frmMain::createToolBar()
@@ -298,14 +246,25 @@ void frmMain::setTabOrder()
     for (qsizetype i = 0; i + 1 < order.size(); ++i)
         QWidget::setTabOrder(order.at(i), order.at(i + 1));
     brwWebBrowser->setFocus(Qt::OtherFocusReason);
+
+    // The menu shortcuts win over the fields' own (Ctrl+C in a field runs
+    // Edit > Copy): each field that has copy, cut or paste of its own asks
+    // this window first. The address box passes the request on to its line
+    // edit, the browser's page view copies its selection.
+    const QList<QWidget *> textFields = {cboAddress,   cboAddress->lineEdit(), txtSensorNum, txtTemperature,
+                                         txtFileName,  txtRecNum,              brwWebBrowser->focusProxy()};
+    for (QWidget *textField : textFields) {
+        if (textField)
+            textField->installEventFilter(this);
+    }
 }
 
 void frmMain::placeBars()
 {
     // Only the bars follow the client area's width; nothing else moves.
     const int width = m_client->width();
-    tbToolBar->setGeometry(0, 0, width, twipsToPixelsY(336));
-    const int barHeight = twipsToPixelsY(276);
+    tbToolBar->setGeometry(0, 0, width, Twips::y(this, 336));
+    const int barHeight = Twips::y(this, 276);
     sbStatusBar->setGeometry(0, m_client->height() - barHeight, width, barHeight);
     tbToolBar->raise();
     sbStatusBar->raise();
@@ -316,27 +275,19 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_client && event->type() == QEvent::Resize) {
         placeBars();
     } else if (event->type() == QEvent::ShortcutOverride) {
-        auto *widget = qobject_cast<QWidget *>(watched);
-        if (widget && widget->window() == this) {
-            auto *key = static_cast<QKeyEvent *>(event);
-            const QKeySequence pressed(key->keyCombination());
-            // Left unaccepted, the key goes to the window's shortcuts instead
-            // of the field's own copy, cut and paste.
-            if (m_shortcuts.contains(pressed))
-                return true;
-        }
+        const QKeySequence pressed(static_cast<QKeyEvent *>(event)->keyCombination());
+        // Left unaccepted, the key goes to the window's shortcuts instead of
+        // the field's own copy, cut and paste.
+        if (m_shortcuts.contains(pressed))
+            return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
 void frmMain::Show()
 {
-    if (!m_loaded) {
-        m_loaded = true;
-        Form_Load();
-        return;
-    }
-    show();
+    // The cycle shows the window with its first read.
+    Form_Load();
 }
 
 void frmMain::Form_Load()

@@ -59,7 +59,7 @@ public:
     explicit frmMain(MainWindowServices services, QWidget *parent = nullptr);
     ~frmMain() override;
 
-    // Shows the window; the first call loads it, which runs the polling cycle.
+    // Loads the window, which runs the polling cycle; called once, by start-up.
     void Show();
 
     // Logging state, as the record step and the buttons share it.
@@ -75,8 +75,6 @@ public:
 
     QAction *menuItem(const QString &name) const { return m_menuItems.value(name); }
     QWidget *clientArea() const { return m_client; }
-    int twipsToPixelsX(int twips) const;
-    int twipsToPixelsY(int twips) const;
 
     void Form_Load();
     void Form_Unload(qint16 &cancel);
@@ -161,7 +159,6 @@ private:
 
     qint16 m_loggingFlag = 0;
     qint64 m_recordCounter = 1;
-    bool m_loaded = false;
     bool m_unloaded = false;
     bool m_ended = false;
     QString m_writeFailure; // empty while records are written

@@ -9,12 +9,38 @@
 
 #include <QAction>
 
-#include <functional>
-#include <vector>
+#include <algorithm>
+#include <iterator>
 
 namespace kestrin {
 
-// --- Commands ------------------------------------------------------------
+namespace {
+
+// What each toolbar button runs: the menu command it stands for, or, with
+// none, a notice of its own.
+struct ToolbarCommand
+{
+    const char *key; // whole key, letter case significant
+    void (frmMain::*command)();
+};
+
+constexpr ToolbarCommand toolbarCommands[] = {
+    {"New", nullptr},
+    {"Open", &frmMain::mnuFileOpen_Click},
+    {"Save", &frmMain::mnuFileSave_Click},
+    {"Print", &frmMain::mnuFilePrint_Click},
+    {"Cut", &frmMain::mnuEditCut_Click},
+    {"Copy", &frmMain::mnuEditCopy_Click},
+    {"Paste", &frmMain::mnuEditPaste_Click},
+    {"Bold", nullptr},
+    {"Italic", nullptr},
+    {"Underline", nullptr},
+    {"Align Left", nullptr},
+    {"Center", nullptr},
+    {"Align Right", nullptr},
+};
+
+} // namespace
 
 void frmMain::placeholder(const QString &text)
 {
@@ -42,18 +68,17 @@ void frmMain::mnuFileOpen_Click()
 {
     CommonDialog &dialog = m_services.commonDialog;
     dialog.DialogTitle = QStringLiteral("Open");
-    dialog.CancelError = false;
     dialog.Filter = QStringLiteral("All Files (*.*)|*.*");
+    // Confirmed or cancelled, the command ends here: a name chosen is not
+    // used, it stays in the dialog for its next use.
     dialog.ShowOpen(this);
-    // The name chosen is not used here; it stays in the dialog for its next use.
 }
 
 void frmMain::mnuFilePageSetup_Click()
 {
     CommonDialog &dialog = m_services.commonDialog;
     dialog.DialogTitle = QStringLiteral("Page Setup");
-    dialog.CancelError = true;
-    // Cancel and every failure end the command quietly.
+    // Confirmed or cancelled, nothing picked there is read back.
     dialog.ShowPrinter(this);
 }
 
@@ -109,32 +134,15 @@ void frmMain::mnuHelpAbout_Click()
 void frmMain::tbToolBar_ButtonClick(QAction *button)
 {
     const QString key = ToolBar::Key(button);
-    const std::vector<std::pair<const char *, std::function<void()>>> dispatch = {
-        {"New", [this] { placeholder(QStringLiteral("Add 'New' button code.")); }},
-        {"Open", [this] { mnuFileOpen_Click(); }},
-        {"Save", [this] { mnuFileSave_Click(); }},
-        {"Print", [this] { mnuFilePrint_Click(); }},
-        {"Cut", [this] { mnuEditCut_Click(); }},
-        {"Copy", [this] { mnuEditCopy_Click(); }},
-        {"Paste", [this] { mnuEditPaste_Click(); }},
-        {"Bold", [this] { placeholder(QStringLiteral("Add 'Bold' button code.")); }},
-        {"Italic", [this] { placeholder(QStringLiteral("Add 'Italic' button code.")); }},
-        {"Underline", [this] { placeholder(QStringLiteral("Add 'Underline' button code.")); }},
-        {"Align Left", [this] { placeholder(QStringLiteral("Add 'Align Left' button code.")); }},
-        {"Center", [this] { placeholder(QStringLiteral("Add 'Center' button code.")); }},
-        {"Align Right", [this] { placeholder(QStringLiteral("Add 'Align Right' button code.")); }},
-    };
-    for (const auto &[name, action] : dispatch) {
-        if (key == QLatin1String(name)) { // whole text, letter case significant
-            // A toolbar click never ends in an error: whatever the command
-            // (or a forwarded menu command) runs into stops it, quietly.
-            try {
-                action();
-            } catch (...) {
-            }
-            return;
-        }
-    }
+    const auto *found = std::find_if(std::begin(toolbarCommands), std::end(toolbarCommands),
+                                     [&key](const ToolbarCommand &entry) { return key == QLatin1String(entry.key); });
+    // A separator, an action of another bar or none at all: nothing to run.
+    if (found == std::end(toolbarCommands))
+        return;
+    if (found->command)
+        (this->*found->command)();
+    else
+        placeholder(QStringLiteral("Add '%1' button code.").arg(key));
 }
 
 } // namespace kestrin

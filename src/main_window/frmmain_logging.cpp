@@ -125,12 +125,12 @@ void frmMain::Form_Unload(qint16 &cancel)
     // state before.
     const QString app = appinfo::title();
     const QString section = QStringLiteral("Settings");
-    auto twips = [](int pixels, int dpi) { return float(double(pixels) * Twips::PerInch / double(dpi)); };
+    auto frame = [this] { return m_services.windowFrame.outerFrame(*this); };
     const std::vector<std::pair<QString, std::function<float()>>> values = {
-        {QStringLiteral("MainLeft"), [&] { return twips(m_services.windowFrame.outerFrame(*this).x(), logicalDpiX()); }},
-        {QStringLiteral("MainTop"), [&] { return twips(m_services.windowFrame.outerFrame(*this).y(), logicalDpiY()); }},
-        {QStringLiteral("MainWidth"), [&] { return twips(m_services.windowFrame.outerFrame(*this).width(), logicalDpiX()); }},
-        {QStringLiteral("MainHeight"), [&] { return twips(m_services.windowFrame.outerFrame(*this).height(), logicalDpiY()); }},
+        {QStringLiteral("MainLeft"), [&] { return Twips::fromPixels(frame().x(), logicalDpiX()); }},
+        {QStringLiteral("MainTop"), [&] { return Twips::fromPixels(frame().y(), logicalDpiY()); }},
+        {QStringLiteral("MainWidth"), [&] { return Twips::fromPixels(frame().width(), logicalDpiX()); }},
+        {QStringLiteral("MainHeight"), [&] { return Twips::fromPixels(frame().height(), logicalDpiY()); }},
     };
     std::optional<QString> failure;
     for (const auto &[key, read] : values) {

@@ -18,11 +18,6 @@ constexpr int panelMinimumTwips = 1440;
 constexpr int msecsPerMinute = 60 * 1000;
 } // namespace
 
-StatusBar::StatusBar(QWidget *parent)
-    : StatusBar(&QDateTime::currentDateTime, parent)
-{
-}
-
 StatusBar::StatusBar(Clock clock, QWidget *parent)
     : QWidget(parent)
     , m_clock(std::move(clock))
@@ -45,7 +40,7 @@ void StatusBar::init()
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         panel->setTextFormat(Qt::PlainText);
-        panel->setMinimumWidth(twipsToPixels(panelMinimumTwips));
+        panel->setMinimumWidth(Twips::x(this, panelMinimumTwips));
         // The first panel springs; the other two keep the width their text needs.
         if (i == 0)
             panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -63,11 +58,6 @@ void StatusBar::init()
     connect(m_timer, &QTimer::timeout, this, &StatusBar::refresh);
 
     refresh();
-}
-
-int StatusBar::twipsToPixels(int twips) const
-{
-    return Twips::x(this, twips);
 }
 
 bool StatusBar::setPanelText(int panel, const QString &text)
@@ -89,22 +79,12 @@ void StatusBar::refresh()
 {
     const QDateTime now = m_clock();
     const QLocale locale;
-    m_panels[1]->setText(locale.toString(now.date(), dateFormat(locale)));
+    m_panels[1]->setText(locale.toString(now.date(), LocaleFormats::shortDateFourDigitYear(locale)));
     m_panels[2]->setText(locale.toString(now.time(), LocaleFormats::hoursAndMinutes(locale)));
 
     // A wake-up that comes a little early shows the old minute once more and
     // then waits only the few milliseconds that are left.
     m_timer->start(msecsToNextMinute(now));
-}
-
-QString StatusBar::dateFormat(const QLocale &locale)
-{
-    return LocaleFormats::shortDateFourDigitYear(locale);
-}
-
-QString StatusBar::withFourDigitYear(const QString &format)
-{
-    return LocaleFormats::withFourDigitYear(format);
 }
 
 int StatusBar::msecsToNextMinute(const QDateTime &now)
@@ -118,12 +98,12 @@ int StatusBar::msecsToNextMinute(const QDateTime &now)
 
 QSize StatusBar::sizeHint() const
 {
-    return QSize(QWidget::sizeHint().width(), twipsToPixels(designHeightTwips));
+    return QSize(QWidget::sizeHint().width(), Twips::y(this, designHeightTwips));
 }
 
 QSize StatusBar::minimumSizeHint() const
 {
-    return QSize(QWidget::minimumSizeHint().width(), twipsToPixels(designHeightTwips));
+    return QSize(QWidget::minimumSizeHint().width(), Twips::y(this, designHeightTwips));
 }
 
 } // namespace kestrin

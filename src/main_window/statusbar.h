@@ -7,7 +7,6 @@
 #include <functional>
 
 class QLabel;
-class QLocale;
 class QTimer;
 
 namespace kestrin {
@@ -26,8 +25,7 @@ public:
 
     static constexpr int panelCount = 3;
 
-    explicit StatusBar(QWidget *parent = nullptr);
-    // `clock` stands in for the local date and time, for tests.
+    // `clock` gives the local date and time; a test hands in its own.
     explicit StatusBar(Clock clock, QWidget *parent = nullptr);
 
     // Panels are numbered from 1. A panel outside 1..3 is refused.
@@ -37,10 +35,6 @@ public:
     // Rereads the clock into the date and time panels and waits for the next minute.
     void refresh();
 
-    // The locale's short date format with the year always written in four digits.
-    static QString dateFormat(const QLocale &locale);
-    // The same for a given format: every year field outside quoted text becomes "yyyy".
-    static QString withFourDigitYear(const QString &format);
     // Milliseconds from `now` to the start of the next minute (1..60000).
     static int msecsToNextMinute(const QDateTime &now);
 
@@ -49,7 +43,6 @@ public:
 
 private:
     void init();
-    int twipsToPixels(int twips) const;
 
     Clock m_clock;
     QLabel *m_panels[panelCount] = {};

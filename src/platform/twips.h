@@ -21,6 +21,8 @@ public:
         return QRect(x(widget, left), y(widget, top), x(widget, width), y(widget, height));
     }
     static int toPixels(int twips, int dpi) { return qRound(double(twips) * dpi / PerInch); }
+    // The other way, unrounded: what the placement is saved in.
+    static float fromPixels(int pixels, int dpi) { return float(double(pixels) * PerInch / double(dpi)); }
 };
 
 } // namespace kestrin
