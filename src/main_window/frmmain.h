@@ -2,15 +2,16 @@
 
 // How the parts meet, all on the one GUI thread:
 //
-// Start-up (Main) creates frmMain and calls Show(). The first Show() runs
-// Form_Load, which does not return while the program lives: it resets the
-// logging state and runs the PollingCycle. The cycle reads one sensor at a
-// time through brwWebBrowser and, while it waits for a page, runs the event
-// loop (PollingView::processEvents). Every other handler of this window (the
-// logging buttons, the menu and toolbar commands, the close sequence, the
-// About box) therefore runs inside that wait, never in the middle of a
-// record. A modal box opened by a handler holds the cycle until it closes;
-// the page being loaded finishes meanwhile.
+// Start-up (src/app) creates frmMain and calls Show(), which runs Form_Load;
+// it does not return while the program lives: it resets the logging state
+// and runs the PollingCycle (src/acquisition). The cycle reads one sensor at
+// a time through brwWebBrowser, the browser view (src/browser: page loader,
+// page screen and HTML document below it), and, while it waits for a page,
+// runs the event loop (PollingView::processEvents). Every other handler of
+// this window (the logging buttons, the menu and toolbar commands, the close
+// sequence, the About box) therefore runs inside that wait, never in the
+// middle of a record. A modal box opened by a handler holds the cycle until
+// it closes; the page being loaded finishes meanwhile.
 //
 // The record step runs at the end of every pass (endOfPass). It writes one
 // whole line to the log file through LogWriter, or none at all.
@@ -19,6 +20,15 @@
 // signal), closeEvent runs Form_Unload, which saves the placement; the
 // cycle notices as soon as its wait returns and ends the program the way
 // "Stop Program" does: log file closed, process ended.
+//
+// The platform services (src/platform: dialogs, message box, settings,
+// registry, help, window frame) come in through MainWindowServices.
+//
+// The class is written in four files: frmmain.cpp (construction, layout,
+// keyboard and frame pacing), frmmain_polling.cpp (the PollingView the
+// cycle drives, the status panel), frmmain_logging.cpp (the record step,
+// the logging buttons and the close sequence) and frmmain_commands.cpp (the
+// menu and toolbar commands).
 
 #include "logwriter.h"
 #include "mainwindowservices.h"
