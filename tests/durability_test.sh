@@ -14,14 +14,11 @@
 # xclip is missing.
 set -u
 
-app=${1:?path of kestrin-3}
-sim=${2:?path of onewire-gateway-sim}
-port=${3:-8031}
-gui_args=("$@")
 kill_rounds=${KESTRIN_KILL_ROUNDS:-50}
 term_rounds=${KESTRIN_TERM_ROUNDS:-5}
 
 source "$(dirname "${BASH_SOURCE[0]}")/gui_driver.sh"
+gui_program_args "$@"
 gui_enter_namespaces -n -m
 gui_init xclip
 

@@ -1,11 +1,20 @@
 # Shell functions that drive the real kestrin-3 on an X server of its own
 # against the real simulator. Sourced by the tests that need the whole
-# program: they set app, sim and port, then call gui_enter_namespaces
-# (optional) and gui_init before anything else.
+# program: they call gui_program_args (or set app, sim and port), then
+# gui_enter_namespaces (optional) and gui_init before anything else.
 #
 # Without a window manager the main window sits unframed at the screen's
 # corner, so its controls are at fixed pixel places: twips / 15, below a
 # menu bar of 22 pixels.
+
+# The arguments every such test takes: KESTRIN_3 ONEWIRE_GATEWAY_SIM [PORT],
+# the port being the one of the gateway host the program was built with.
+gui_program_args() {
+    app=${1:?path of kestrin-3}
+    sim=${2:?path of onewire-gateway-sim}
+    port=${3:-8031}
+    gui_args=("$@")
+}
 
 # Re-runs the calling script in namespaces of its own ("-n" for the network,
 # "-n -m" for the network and the mounts) when the system allows it: the

@@ -9,12 +9,9 @@
 # Usage: paint_test.sh KESTRIN_3 ONEWIRE_GATEWAY_SIM [PORT]
 set -u
 
-app=${1:?path of kestrin-3}
-sim=${2:?path of onewire-gateway-sim}
-port=${3:-8031}
-gui_args=("$@")
 
 source "$(dirname "${BASH_SOURCE[0]}")/gui_driver.sh"
+gui_program_args "$@"
 gui_enter_namespaces -n
 gui_init import convert
 

@@ -12,12 +12,9 @@
 # the counter is not compared.
 set -u
 
-app=${1:?path of kestrin-3}
-sim=${2:?path of onewire-gateway-sim}
-port=${3:-8031}
-gui_args=("$@")
 
 source "$(dirname "${BASH_SOURCE[0]}")/gui_driver.sh"
+gui_program_args "$@"
 gui_enter_namespaces -n
 gui_init
 

@@ -31,51 +31,59 @@ bool isOneOf(const QByteArray &name, std::initializer_list<const char *> names)
     return std::any_of(names.begin(), names.end(), [&name](const char *n) { return name == n; });
 }
 
-// Elements the parser re-creates on its own after they were closed by
-// something else (the list of active formatting elements).
-bool isFormatting(const QByteArray &name)
+// What the parser makes of an element's name, looked up once per tag: a page
+// is screened on every read, so this is one hash lookup, not list walks.
+enum Kind : unsigned {
+    // Re-created on its own after being closed by something else (the list
+    // of active formatting elements).
+    Formatting = 1,
+    // Never opens; "html", "head" and "body" merge into the parser's own.
+    Void = 2,
+    RawText = 4,
+    // Where an end tag for an element inside stops looking.
+    ScopeBoundary = 8,
+    Special = 16,
+    // Start tags that close an open paragraph.
+    ClosesParagraph = 32,
+};
+
+unsigned kindOf(const QByteArray &name)
 {
-    return isOneOf(name, {"a", "b", "big", "code", "em", "font", "i", "nobr", "s", "small", "strike", "strong",
-                          "tt", "u"});
+    static const QHash<QByteArray, unsigned> kinds = [] {
+        QHash<QByteArray, unsigned> k;
+        const auto add = [&k](std::initializer_list<const char *> names, unsigned kind) {
+            for (const char *n : names)
+                k[QByteArray(n)] |= kind;
+        };
+        add({"a", "b", "big", "code", "em", "font", "i", "nobr", "s", "small", "strike", "strong", "tt", "u"},
+            Formatting);
+        add({"area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "image", "img", "input",
+             "keygen", "link", "meta", "param", "source", "track", "wbr", "html", "head", "body"},
+            Void);
+        add({"script", "style", "textarea", "title", "xmp", "iframe", "noembed", "noframes"}, RawText);
+        add({"applet", "caption", "html", "table", "td", "th", "marquee", "object", "template"},
+            ScopeBoundary | Special);
+        add({"address", "article", "aside", "blockquote", "button", "center", "colgroup", "dd", "details", "dir",
+             "div", "dl", "dt", "fieldset", "figcaption", "figure", "footer", "form", "frameset", "h1", "h2", "h3",
+             "h4", "h5", "h6", "header", "hgroup", "li", "listing", "main", "menu", "nav", "ol", "p", "pre",
+             "section", "select", "summary", "tbody", "tfoot", "thead", "tr", "ul"},
+            Special);
+        add({"address", "article", "aside", "blockquote", "center", "details", "dialog", "dir", "div", "dl",
+             "fieldset", "figcaption", "figure", "footer", "form", "h1", "h2", "h3", "h4", "h5", "h6", "header",
+             "hgroup", "hr", "li", "main", "menu", "nav", "ol", "p", "pre", "section", "summary", "table", "ul",
+             "dd", "dt"},
+            ClosesParagraph);
+        return k;
+    }();
+    return kinds.value(name);
 }
 
-bool isVoid(const QByteArray &name)
-{
-    return isOneOf(name, {"area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "image", "img",
-                          "input", "keygen", "link", "meta", "param", "source", "track", "wbr",
-                          // Merged into the one element the parser always has.
-                          "html", "head", "body"});
-}
-
-bool isRawText(const QByteArray &name)
-{
-    return isOneOf(name, {"script", "style", "textarea", "title", "xmp", "iframe", "noembed", "noframes"});
-}
-
-// Where an end tag for an element inside stops looking.
-bool isScopeBoundary(const QByteArray &name)
-{
-    return isOneOf(name, {"applet", "caption", "html", "table", "td", "th", "marquee", "object", "template"});
-}
-
-bool isSpecial(const QByteArray &name)
-{
-    return isScopeBoundary(name)
-        || isOneOf(name, {"address", "article", "aside", "blockquote", "button", "center", "colgroup", "dd",
-                          "details", "dir", "div", "dl", "dt", "fieldset", "figcaption", "figure", "footer", "form",
-                          "frameset", "h1", "h2", "h3", "h4", "h5", "h6", "header", "hgroup", "li", "listing", "main",
-                          "menu", "nav", "ol", "p", "pre", "section", "select", "summary", "tbody", "tfoot", "thead",
-                          "tr", "ul"});
-}
-
-// Start tags that close an open paragraph.
-bool closesParagraph(const QByteArray &name)
-{
-    return isOneOf(name, {"address", "article", "aside", "blockquote", "center", "details", "dialog", "dir", "div",
-                          "dl", "fieldset", "figcaption", "figure", "footer", "form", "h1", "h2", "h3", "h4", "h5",
-                          "h6", "header", "hgroup", "hr", "li", "main", "menu", "nav", "ol", "p", "pre", "section",
-                          "summary", "table", "ul", "dd", "dt"});
-}
+bool isFormatting(const QByteArray &name) { return kindOf(name) & Formatting; }
+bool isVoid(const QByteArray &name) { return kindOf(name) & Void; }
+bool isRawText(const QByteArray &name) { return kindOf(name) & RawText; }
+bool isScopeBoundary(const QByteArray &name) { return kindOf(name) & ScopeBoundary; }
+bool isSpecial(const QByteArray &name) { return kindOf(name) & Special; }
+bool closesParagraph(const QByteArray &name) { return kindOf(name) & ClosesParagraph; }
 
 // The formatting elements the parser could re-create after every closing
 // tag, counted so that no page can slip under the bound: every "<b" in the
@@ -100,9 +108,9 @@ qint64 reopenWork(const QByteArray &body, qint64 budget)
         qsizetype end = i + 1;
         while (end < size && end - i <= 7 && !isSpace(data[end]) && data[end] != '/' && data[end] != '>')
             ++end;
-        QByteArray name;
+        QByteArray name(end - i - 1, Qt::Uninitialized);
         for (qsizetype k = i + 1; k < end; ++k)
-            name += lower(data[k]);
+            name[k - i - 1] = lower(data[k]);
         if (!isFormatting(name))
             continue;
         const qsizetype tagEnd = std::min(size, nextClose[std::size_t(i)] + 1);
@@ -173,9 +181,12 @@ Scan scanStructure(const QByteArray &body, const PageScreenLimits &limits)
             ++i;
             continue;
         }
-        QByteArray name;
+        const qsizetype nameStart = pos;
         while (pos < size && !isSpace(data[pos]) && data[pos] != '/' && data[pos] != '>')
-            name += lower(data[pos++]);
+            ++pos;
+        QByteArray name(pos - nameStart, Qt::Uninitialized);
+        for (qsizetype k = nameStart; k < pos; ++k)
+            name[k - nameStart] = lower(data[k]);
 
         // Attributes, as the tokenizer splits them.
         int attributes = 0;
