@@ -3,6 +3,7 @@
 // coming back, each on one sensor and on all of them, with logging on.
 
 #include "fakeservices.h"
+#include "readhook.h"
 #include "frmmain.h"
 #include "gatewaysimulator.h"
 #include "toolbar.h"
@@ -288,13 +289,16 @@ void FaultsTest::faultTable()
             if (on && allSensors) {
                 down();
             } else if (on) {
-                aroundFaultySlot = QObject::connect(sensorNum, &QLineEdit::textChanged, window.get(),
-                                                    [down, up](const QString &number) {
-                                                        if (number == QString::number(FaultySlot))
-                                                            down(); // sensor FaultySlot + 1 is next
-                                                        else if (number == QString::number(FaultySlot + 1))
-                                                            up();
-                                                    });
+                // A read takes its URL from the table before the hook runs
+                // and reaches the gateway after it: a changed table counts
+                // from the next read on, a stopped gateway from this one.
+                const int from = stopGateway ? FaultySlot : FaultySlot - 1;
+                aroundFaultySlot = onReadStarting(*window, [down, up, from](int slot) {
+                    if (slot == from)
+                        down();
+                    else if (slot == from + 1)
+                        up();
+                });
             }
             return;
         }
@@ -308,11 +312,10 @@ void FaultsTest::faultTable()
 
     Clicker clicker(newButton, fakes.messageBox);
     // One press more, posted just before a troubled read begins.
-    QMetaObject::Connection pressDuringRead
-        = QObject::connect(sensorNum, &QLineEdit::textChanged, window.get(), [&](const QString &number) {
-              if (number == QString::number(FaultySlot))
-                  clicker.post();
-          });
+    QMetaObject::Connection pressDuringRead = onReadStarting(*window, [&](int slot) {
+        if (slot == FaultySlot)
+            clicker.post();
+    });
 
     QElapsedTimer elapsed;
     elapsed.start();

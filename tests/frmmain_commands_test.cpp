@@ -3,6 +3,7 @@
 // box, and how a box left open holds the polling cycle.
 
 #include "fakeservices.h"
+#include "readhook.h"
 #include "logfiles.h"
 #include "frmmain.h"
 #include "gatewaysimulator.h"
@@ -666,9 +667,8 @@ void FrmMainCommandsTest::openBoxHoldsTheCycle()
     // the address, then asks for the page.
     const QString fourth = window->cycle().table().url(3).value();
     bool fired = false;
-    auto *address = window->findChild<QComboBox *>(QStringLiteral("cboAddress"));
-    connect(address, &QComboBox::editTextChanged, window.get(), [&](const QString &text) {
-        if (!fired && text == fourth) {
+    onReadStarting(*window, [&](int slot) {
+        if (!fired && slot == 3) {
             fired = true;
             QTimer::singleShot(10, window.get(), runCommand);
         }

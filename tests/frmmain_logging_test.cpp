@@ -3,6 +3,7 @@
 
 #include "fakeservices.h"
 #include "logfiles.h"
+#include "readhook.h"
 #include "frmmain.h"
 #include "gatewaysimulator.h"
 #include "statusbar.h"
@@ -268,11 +269,10 @@ void FrmMainLoggingTest::recordIncludesReadingsFromBeforeLoggingStarted()
     auto window = makeWindow();
     m_fakes->dialog.answers = {path};
     // Switch logging on while sensor 6 is being read.
-    QObject::connect(window->findChild<QLineEdit *>(QStringLiteral("txtSensorNum")), &QLineEdit::textChanged,
-                     window.get(), [&](const QString &number) {
-                         if (number == QLatin1String("5"))
-                             QTimer::singleShot(0, window.get(), [&] { button(*window, "btnFileWrite")->click(); });
-                     });
+    onReadStarting(*window, [&](int slot) {
+        if (slot == 5)
+            QTimer::singleShot(0, window.get(), [&] { button(*window, "btnFileWrite")->click(); });
+    });
     QVERIFY(window->cycle().runPass(11));
     const QList<QByteArray> lines = records(path);
     QCOMPARE(lines.size(), 1);

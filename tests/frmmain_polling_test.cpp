@@ -167,9 +167,10 @@ void FrmMainPollingTest::unusablePageKeepsLastGoodValue()
     m_sim->setFault(sim::Fault(fault), romId(2).toStdString());
     QVERIFY(window->cycle().readSlot(2));
     QCOMPARE(window->cycle().table().reading(2).value(), before);
-    QCOMPARE(window->findChild<QLineEdit *>(QStringLiteral("txtSensorNum"))->text(), QStringLiteral("3"));
-    QCOMPARE(window->findChild<QLineEdit *>(QStringLiteral("txtTemperature"))->text(),
-             QString::number(double(before)));
+    // Shown with the next frame at the latest.
+    QTRY_COMPARE(window->findChild<QLineEdit *>(QStringLiteral("txtSensorNum"))->text(), QStringLiteral("3"));
+    QTRY_COMPARE(window->findChild<QLineEdit *>(QStringLiteral("txtTemperature"))->text(),
+                 QString::number(double(before)));
 }
 
 void FrmMainPollingTest::unreachableGatewayLeavesZeroAndKeepsTurning()

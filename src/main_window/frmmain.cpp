@@ -320,9 +320,52 @@ bool frmMain::event(QEvent *event)
 
 void frmMain::requestFrame()
 {
+    showPendingTexts();
     // Posted, not sent: the frame is painted once the cycle has shown the
     // read that just completed, never between its page and its number.
     QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+}
+
+void frmMain::showPaced(PacedField field, const QString &text)
+{
+    PacedText &paced = m_paced[field];
+    paced.text = text;
+    const qint64 since = paced.lastShown.isValid() ? paced.lastShown.elapsed() : FrameIntervalMs;
+    if (since >= FrameIntervalMs) {
+        applyPaced(field);
+        return;
+    }
+    paced.pending = true;
+    if (!m_frameTimer->isActive())
+        m_frameTimer->start(int(FrameIntervalMs - since));
+}
+
+void frmMain::showPendingTexts()
+{
+    for (int field = 0; field < PacedFieldCount; ++field) {
+        if (m_paced[field].pending)
+            applyPaced(PacedField(field));
+    }
+}
+
+void frmMain::applyPaced(PacedField field)
+{
+    PacedText &paced = m_paced[field];
+    paced.pending = false;
+    paced.lastShown.start();
+    switch (field) {
+    case AddressField:
+        cboAddress->setEditText(paced.text);
+        break;
+    case NumberField:
+        txtSensorNum->setText(paced.text);
+        break;
+    case TemperatureField:
+        txtTemperature->setText(paced.text);
+        break;
+    case PacedFieldCount:
+        break;
+    }
 }
 
 } // namespace kestrin

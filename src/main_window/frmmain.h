@@ -41,6 +41,7 @@
 #include <QDateTime>
 #include <QMainWindow>
 
+#include <array>
 #include <map>
 
 class QAction;
@@ -156,6 +157,13 @@ private:
     void placeBars();
 
     void requestFrame();
+
+    // The texts the cycle changes with every read: the address, the sensor
+    // number and the temperature.
+    enum PacedField { AddressField, NumberField, TemperatureField, PacedFieldCount };
+    void showPaced(PacedField field, const QString &text);
+    void showPendingTexts();
+    void applyPaced(PacedField field);
     void placeholder(const QString &text);
     void showHelp(quint32 command);
     void endProgram();
@@ -190,6 +198,18 @@ private:
     QTimer *m_frameTimer = nullptr;
     QElapsedTimer m_lastFrame;
     qint64 m_framesPainted = 0;
+
+    // Laying out a text is most of what showing a read costs. A field whose
+    // text changed less than a frame ago takes the newest text with the next
+    // frame instead, so against a fast gateway each frame still shows the
+    // state of the moment and no layout is spent on a text no one can see.
+    struct PacedText
+    {
+        QString text;
+        bool pending = false;
+        QElapsedTimer lastShown;
+    };
+    std::array<PacedText, PacedFieldCount> m_paced;
 
     QWidget *m_client = nullptr;
     ToolbarIcons *imlToolbarIcons = nullptr;

@@ -36,6 +36,8 @@ void frmMain::endProgram()
 
 void frmMain::endOfPass(const SensorTable &table, qint16 sensorCount)
 {
+    // A pass ends with the window showing its last read.
+    showPendingTexts();
     if (m_loggingFlag != -1)
         return;
 

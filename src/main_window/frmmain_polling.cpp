@@ -18,23 +18,25 @@ const QString kStatusText = QStringLiteral("Status");
 
 void frmMain::setAddressText(const QString &text)
 {
-    cboAddress->setEditText(text);
+    showPaced(AddressField, text);
 }
 
 QString frmMain::addressText() const
 {
-    return cboAddress->currentText();
+    const PacedText &address = m_paced[AddressField];
+    return address.pending ? address.text : cboAddress->currentText();
 }
 
 void frmMain::appendAddressItem(const QString &text)
 {
     // Adding or dropping items may move the current index, which would
-    // overwrite the text being shown; keep it.
+    // overwrite the text being shown; keep it (a text still to be shown is
+    // put in with the next frame anyway).
     const QString shown = cboAddress->currentText();
     if (cboAddress->count() >= AddressListLimit)
         cboAddress->removeItem(0);
     cboAddress->addItem(text);
-    if (cboAddress->currentText() != shown)
+    if (!m_paced[AddressField].pending && cboAddress->currentText() != shown)
         cboAddress->setEditText(shown);
 }
 
@@ -67,12 +69,12 @@ void frmMain::showWindow()
 
 void frmMain::setSensorNumText(const QString &text)
 {
-    txtSensorNum->setText(text);
+    showPaced(NumberField, text);
 }
 
 void frmMain::setTemperatureText(const QString &text)
 {
-    txtTemperature->setText(text);
+    showPaced(TemperatureField, text);
 }
 
 void frmMain::processEvents()
