@@ -152,6 +152,16 @@ open_file_dialog() {
     sleep 0.3
 }
 
+# Starts the program with its home in $1 and switches logging on through the
+# file dialog into $1/logs/records.txt (set in $log); waits for 3 records.
+start_logging() {
+    log=$1/logs/records.txt
+    mkdir -p "$1/logs"
+    start_program "$1" && open_file_dialog || return 1
+    choose_file "$log"
+    wait_for 15 has_lines "$log" 3 || { fail "the log did not reach 3 records"; return 1; }
+}
+
 # Types a path into the open file dialog's name field and confirms it.
 choose_file() {
     # The field may still offer the name picked before.

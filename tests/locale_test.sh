@@ -63,11 +63,7 @@ start_simulator "${sim_args[@]}"
 start_xvfb
 
 run=$work/run
-log=$run/logs/records.txt
-mkdir -p "$run/logs"
-start_program "$run" && open_file_dialog || exit 1
-choose_file "$log"
-wait_for 15 has_lines "$log" 3 || fail "the log did not reach 3 records"
+start_logging "$run" || exit 1
 
 # The temperature box: a drag across it selects its text, and xclip reads
 # it. Readings change with every read, so a few samples are taken; a decimal

@@ -28,11 +28,7 @@ start_simulator --conversion-ms 5
 start_xvfb
 
 run=$work/run
-log=$run/logs/records.txt
-mkdir -p "$run/logs"
-start_program "$run" && open_file_dialog || exit 1
-choose_file "$log"
-wait_for 15 has_lines "$log" 3 || { fail "the log did not reach 3 records"; exit 1; }
+start_logging "$run" || exit 1
 
 # --- 1: exports while the logger writes ----------------------------------
 csv_rows() { tail -n +2 "$1" | tr -d '\r'; }
