@@ -298,11 +298,12 @@ void frmMain::Form_Load()
 }
 
 // Painting is paced here, not by what the cycle does: every change marks
-// its widget dirty at once, and the repaint manager asks the window for a
-// frame with one UpdateRequest. A request that comes sooner than a frame
-// interval after the last frame is held back and asked again when the
-// interval is over; the dirty regions add up meanwhile, so the frame that
-// is painted shows everything that changed, and nothing is lost.
+// its widget dirty (the three per-read texts when their frame comes, see
+// showPaced), and the repaint manager asks the window for a frame with one
+// UpdateRequest. A request that comes sooner than a frame interval after the
+// last frame is held back and asked again when the interval is over; the
+// dirty regions add up meanwhile, so the frame that is painted shows
+// everything that changed, and nothing is lost.
 bool frmMain::event(QEvent *event)
 {
     if (event->type() == QEvent::UpdateRequest) {
