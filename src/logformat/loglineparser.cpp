@@ -2,9 +2,6 @@
 
 #include "numberformat.h"
 
-#include "logrecord.h"
-
-
 #include <charconv>
 
 namespace kestrin {
