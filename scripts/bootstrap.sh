@@ -10,7 +10,7 @@ packages=(
   xvfb xauth x11-apps x11-utils imagemagick xdotool xclip
   g++-mingw-w64-x86-64
   clang libclang-rt-14-dev
-  locales openbox
+  locales tzdata openbox
   qt6-charts-dev libqt6opengl6-dev time
   desktop-file-utils appstream man-db lintian librsvg2-bin dpkg-dev
 )
