@@ -82,7 +82,8 @@ void CsvWriter::appendRows(const LogBatch &batch, QByteArray &out)
 }
 
 std::optional<QString> CsvWriter::exportLog(const QString &path, const QLocale &locale, QIODevice &out,
-                                            const std::function<void(const LogProblem &)> &skipped)
+                                            const std::function<void(const LogProblem &)> &skipped,
+                                            const QString &outName)
 {
     // Problems before the first record are held back: when no record comes
     // at all, the one error says more than a line-by-line list.
@@ -113,7 +114,7 @@ std::optional<QString> CsvWriter::exportLog(const QString &path, const QLocale &
                 held.push_back(p);
         }
         if (!text.isEmpty() && out.write(text) != text.size())
-            writeError = out.errorString();
+            writeError = QStringLiteral("%1: %2").arg(outName, out.errorString());
     };
     const LogReader::FileResult result = LogReader::readFile(path, locale, sink);
     if (result.error)

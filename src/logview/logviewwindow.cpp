@@ -149,7 +149,12 @@ void LogViewWindow::openLog(const QString &path)
 
 void LogViewWindow::take(const LogBatchPtr &batch)
 {
-    m_series.append(*batch);
+    // Room for the whole file at once, judged from the first piece: a
+    // year's log is then read without its columns moving.
+    if (m_series.size() == 0 && batch->size() > 0 && batch->fileOffset > 0 && batch->fileSize > batch->fileOffset)
+        m_series.reserve(qsizetype(double(batch->size()) * double(batch->fileSize) / double(batch->fileOffset) * 1.01) + 1024);
+    if (!m_series.append(*batch))
+        return; // another width: not this log's records
     for (const LogProblem &p : batch->problems) {
         if (m_skipped.size() < MaxSkippedShown)
             m_skipped.append(tr("Line %1 skipped: %2").arg(p.line).arg(p.reason));
@@ -182,7 +187,14 @@ void LogViewWindow::restarted()
     m_skipped.clear();
     m_moreSkipped = 0;
     m_noticeSignature.clear();
+    m_error.clear();
     m_loaded = false;
+    // The old log's lines, range and figures go at once, not when the new
+    // one has been read.
+    m_chart->dataChanged(false);
+    refreshFigures();
+    refreshNotices();
+    m_progress->setValue(0);
     m_progress->show();
     statusBar()->showMessage(tr("%1 was truncated or replaced; reading it again").arg(m_path));
 }
@@ -224,7 +236,7 @@ void LogViewWindow::refreshFigures()
     };
     for (int s = 0; s < m_series.sensors(); ++s) {
         const LogSeries::SensorFigures f = m_series.figures(s);
-        cell(s, 0, tr("Sensor %1").arg(s + 1));
+        cell(s, 0, m_chart->sensorName(s));
         cell(s, 1, NumberFormat::displayText(f.minimum, m_locale));
         cell(s, 2, NumberFormat::displayText(f.maximum, m_locale));
         cell(s, 3, m_locale.toString(f.mean, 'f', 3));

@@ -73,6 +73,7 @@ private:
     QString m_error;
     bool m_loaded = false;
     bool m_refreshPending = false;
+    quint64 m_load = 0; // which opening of a log the reader's signals belong to
 };
 
 } // namespace kestrin
