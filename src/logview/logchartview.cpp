@@ -53,6 +53,10 @@ LogChartView::LogChartView(const LogSeries &series, const QLocale &locale, QWidg
     m_valueAxis->setTickAnchor(0);
     m_valueAxis->setTitleText(tr("°C"));
     setChart(m_chart);
+    // The marks drawn over the plot move with it: when the axes' labels or
+    // the legend change its size, all of it is drawn again, or marks of the
+    // old place stay on the screen.
+    connect(m_chart, &QChart::plotAreaChanged, viewport(), qOverload<>(&QWidget::update));
     // Plain pixels: cheaper with a screenful of points, and every line's
     // colour stays exact.
     setRenderHint(QPainter::Antialiasing, false);

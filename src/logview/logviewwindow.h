@@ -49,6 +49,7 @@ private:
     void restarted();
     void failed(const QString &reason);
     void refresh();
+    void resetHover();
     void showCount();
     void refreshFigures();
     void refreshNotices();
