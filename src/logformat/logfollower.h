@@ -32,7 +32,7 @@ class LogFollower final : public QObject
 public:
     static constexpr int PollMilliseconds = 250;
     static constexpr qint64 PieceBytes = 4 * 1024 * 1024;
-    static constexpr int BatchesInFlight = 16;
+    static constexpr int BatchesInFlight = 6;
     // Lines that are no record, described each; more are only counted.
     static constexpr qint64 ProblemsDescribed = 1000;
 

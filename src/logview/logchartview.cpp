@@ -85,6 +85,7 @@ void LogChartView::removeLines()
         delete line;
     }
     m_lines.clear();
+    m_points.clear();
 }
 
 void LogChartView::matchLines()
@@ -108,6 +109,7 @@ void LogChartView::matchLines()
         line->attachAxis(m_timeAxis);
         line->attachAxis(m_valueAxis);
         m_lines.push_back(line);
+        m_points.emplace_back();
         // The legend entry shows and hides its line.
         if (QLegendMarker *marker = m_chart->legend()->markers(line).value(0))
             connect(marker, &QLegendMarker::clicked, this, [this, line] { toggleLine(line); });
@@ -132,9 +134,16 @@ void LogChartView::toggleLine(QLineSeries *line)
 int LogChartView::visibleLines() const
 {
     int n = 0;
-    for (const QLineSeries *line : m_lines)
-        n += line->isVisible() && line->count() > 0 ? 1 : 0;
+    for (int s = 0; s < int(m_lines.size()); ++s)
+        n += m_lines[std::size_t(s)]->isVisible() && pointsShown(s) > 0 ? 1 : 0;
     return n;
+}
+
+int LogChartView::pointsShown(int sensor) const
+{
+    if (sensor < 0 || sensor >= int(m_points.size()) || !m_lines[std::size_t(sensor)]->isVisible())
+        return 0;
+    return int(m_points[std::size_t(sensor)].size());
 }
 
 void LogChartView::dataChanged(bool keepView)
@@ -146,6 +155,8 @@ void LogChartView::dataChanged(bool keepView)
         // Nothing of a log that is gone stays: no range, no ticks, no marks.
         m_from = m_to = m_previousLast = 0;
         m_hoverX = -1;
+        for (QList<QPointF> &points : m_points)
+            points.clear();
         for (const QString &label : m_timeAxis->categoriesLabels())
             m_timeAxis->remove(label);
         m_timeTitle.clear();
@@ -224,24 +235,22 @@ void LogChartView::redraw()
     if (m_lines.empty() || m_series.size() == 0 || m_to <= m_from)
         return;
     const int columns = std::max(1, int(m_chart->plotArea().width()));
+    std::vector<bool> wanted(m_lines.size());
+    for (std::size_t s = 0; s < m_lines.size(); ++s)
+        wanted[s] = m_lines[s]->isVisible();
+    std::vector<QList<QPointF>> reduced = m_series.reduce(wanted, m_from, m_to, columns);
     double lo = std::numeric_limits<double>::max();
     double hi = std::numeric_limits<double>::lowest();
-    std::vector<QList<QPointF>> reduced(m_lines.size());
-    for (int s = 0; s < int(m_lines.size()); ++s) {
-        if (!m_lines[std::size_t(s)]->isVisible())
+    for (std::size_t s = 0; s < m_lines.size(); ++s) {
+        if (!wanted[s] || s >= reduced.size())
             continue;
-        reduced[std::size_t(s)] = m_series.reduce(s, m_from, m_to, columns);
-        for (const QPointF &p : std::as_const(reduced[std::size_t(s)])) {
+        for (const QPointF &p : std::as_const(reduced[s])) {
             if (p.x() >= m_from && p.x() <= m_to) {
                 lo = std::min(lo, p.y());
                 hi = std::max(hi, p.y());
             }
         }
     }
-    // Each change of an axis lays out every line again: the lines are
-    // emptied first so that only the new points are laid out, once.
-    for (QLineSeries *line : m_lines)
-        line->clear();
     if (lo > hi) {
         lo = 0;
         hi = 1;
@@ -253,9 +262,8 @@ void LogChartView::redraw()
     m_valueAxis->setLabelFormat(QStringLiteral("%.%1f").arg(scale.decimals));
     m_valueAxis->setRange(scale.from, scale.to);
     setTimeTicks();
-    for (int s = 0; s < int(m_lines.size()); ++s)
-        if (m_lines[std::size_t(s)]->isVisible())
-            m_lines[std::size_t(s)]->replace(reduced[std::size_t(s)]);
+    for (std::size_t s = 0; s < m_points.size(); ++s)
+        m_points[s] = s < reduced.size() ? std::move(reduced[s]) : QList<QPointF>();
     viewport()->update();
 }
 
@@ -377,16 +385,33 @@ void LogChartView::drawForeground(QPainter *painter, const QRectF &rect)
     if (m_to <= m_from || m_series.size() == 0)
         return;
     const QRectF plot = m_chart->plotArea();
-    auto xOf = [&](qint64 utc) {
-        return plot.left() + (double(utc) * 1000.0 - m_from) / (m_to - m_from) * plot.width();
-    };
+    const double vmin = m_valueAxis->min(), vmax = m_valueAxis->max();
+    if (!(vmax > vmin))
+        return;
+    const double sx = plot.width() / (m_to - m_from), sy = plot.height() / (vmax - vmin);
+    auto xOf = [&](double msecs) { return plot.left() + (msecs - m_from) * sx; };
+    auto yOf = [&](double value) { return plot.bottom() - (value - vmin) * sy; };
     painter->save();
     painter->setClipRect(plot);
+    painter->setRenderHint(QPainter::Antialiasing, false);
     // Gaps: the logger was stopped or not logging.
     for (const LogSeries::Gap &gap : std::as_const(m_gaps)) {
-        const QRectF band(QPointF(xOf(gap.from), plot.top()), QPointF(xOf(gap.to), plot.bottom()));
+        const QRectF band(QPointF(xOf(double(gap.from) * 1000.0), plot.top()),
+                          QPointF(xOf(double(gap.to) * 1000.0), plot.bottom()));
         painter->fillRect(band, QBrush(QColor(128, 128, 128, 60), Qt::BDiagPattern));
         painter->fillRect(band, QColor(128, 128, 128, 40));
+    }
+    // The lines, the first sensor's on top.
+    QPolygonF polyline;
+    for (int s = int(m_points.size()) - 1; s >= 0; --s) {
+        if (!m_lines[std::size_t(s)]->isVisible())
+            continue;
+        const QList<QPointF> &points = m_points[std::size_t(s)];
+        polyline.resize(points.size());
+        for (qsizetype i = 0; i < points.size(); ++i)
+            polyline[i] = QPointF(xOf(points[i].x()), yOf(points[i].y()));
+        painter->setPen(QPen(colourOf(s), 1));
+        painter->drawPolyline(polyline);
     }
     // Flat runs: a bar in the sensor's colour along the bottom.
     for (const LogSeries::FlatRun &run : std::as_const(m_flatRuns)) {
@@ -394,7 +419,7 @@ void LogChartView::drawForeground(QPainter *painter, const QRectF &rect)
             continue;
         const qreal y = plot.bottom() - 3 - 4 * run.sensor;
         painter->setPen(QPen(colourOf(run.sensor), 3));
-        painter->drawLine(QPointF(xOf(run.from), y), QPointF(xOf(run.to), y));
+        painter->drawLine(QPointF(xOf(double(run.from) * 1000.0), y), QPointF(xOf(double(run.to) * 1000.0), y));
     }
     if (m_hoverX >= plot.left() && m_hoverX <= plot.right()) {
         painter->setPen(QPen(QColor(0, 0, 0, 120), 1, Qt::DashLine));

@@ -22,6 +22,11 @@ namespace kestrin {
 // Gaps are shaded, flat runs underlined in their sensor's colour. Both axes
 // tick at round values (AxisTicks).
 //
+// Qt Charts draws the axes, the grid and the legend; the lines themselves
+// are drawn here as plain polylines over the plot. A QLineSeries lays out
+// and strokes a hit-test shape of every point it holds, which took most of
+// a zoom frame on a year's log; the series stay, empty, for the legend.
+//
 // The lines, the ranges and the marks always follow the series: a series
 // that was cleared, or now holds a log of another width, leaves nothing of
 // the old one behind.
@@ -42,6 +47,8 @@ public:
     double viewTo() const { return m_to; }
     int lineCount() const { return int(m_lines.size()); }
     int visibleLines() const;
+    // How many points the line of `sensor` is drawn through now.
+    int pointsShown(int sensor) const;
     QLineSeries *line(int sensor) const { return m_lines.at(std::size_t(sensor)); }
     QString hoverTextAt(double msecs) const;
     // Legend and readout names, by sensor ("1 Freezer 2"); "Sensor N" where
@@ -81,6 +88,7 @@ private:
     QValueAxis *m_valueAxis;
     bool m_axesAdded = false;
     std::vector<QLineSeries *> m_lines;
+    std::vector<QList<QPointF>> m_points; // per sensor: msecs, °C
     QStringList m_names;
     QString m_timeTitle;
     double m_from = 0, m_to = 0;
