@@ -248,47 +248,67 @@ int RecordScanner::scan(const char *begin, const char *end, qint64 &wall, float 
             return -1;
         // A sign position, digits with at most one separator, an exponent,
         // one space: " 21.5 ", "-.25 ", " 1.5E+10 ".
-        char buffer[48];
-        int len = 0;
-        if (*p == '-')
-            buffer[len++] = '-';
-        else if (*p != ' ')
+        const bool negative = *p == '-';
+        if (!negative && *p != ' ')
             return -1;
         ++p;
-        int digits = 0;
-        auto takeDigits = [&] {
-            int n = 0;
-            while (p < end && isDigit(*p) && len < 40) {
-                buffer[len++] = *p++;
-                ++n;
+        const char *const number = p;
+        // Up to seven digits and ten decimals, as the logger's seven
+        // significant digits give, are read exactly by one float division
+        // (both operands are exact in a float, and IEEE division rounds
+        // once); anything longer, and exponents, go to from_chars.
+        quint64 mantissa = 0;
+        int digits = 0, decimals = 0;
+        bool point = false;
+        for (; p < end; ++p) {
+            if (isDigit(*p)) {
+                if (digits < 19)
+                    mantissa = mantissa * 10 + quint64(*p - '0');
+                ++digits;
+                decimals += point ? 1 : 0;
+            } else if (!point && separator(*p)) {
+                point = true;
+            } else {
+                break;
             }
-            return n;
-        };
-        digits += takeDigits();
-        if (p < end && separator(*p)) {
-            buffer[len++] = '.';
-            ++p;
-            const int fraction = takeDigits();
-            if (fraction == 0)
-                return -1;
-            digits += fraction;
         }
-        if (digits == 0)
+        // Digits are needed, and after a separator at least one.
+        if (digits == 0 || (point && decimals == 0) || p - number > 40)
             return -1;
+        const bool exact = digits < 19 && mantissa <= (quint64(1) << 24);
+        const qsizetype length = p - number;
+        bool exponent = false;
         if (p < end && (*p == 'E' || *p == 'e')) {
-            buffer[len++] = 'e';
+            exponent = true;
             ++p;
             if (p < end && (*p == '-' || *p == '+'))
-                buffer[len++] = *p++;
-            if (takeDigits() == 0)
+                ++p;
+            const char *const e = p;
+            while (p < end && isDigit(*p))
+                ++p;
+            if (p == e)
                 return -1;
         }
-        if (p >= end || *p != ' ' || len >= 40)
+        if (p >= end || *p != ' ')
             return -1;
+        if (exact && !exponent && decimals <= 10) {
+            static constexpr float tens[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+            const float v = float(mantissa) / tens[decimals];
+            values[count] = negative ? -v : v;
+        } else {
+            char buffer[48];
+            int len = 0;
+            if (negative)
+                buffer[len++] = '-';
+            for (const char *q = number; q < p && len < 46; ++q)
+                buffer[len++] = separator(*q) && q < number + length ? '.' : *q;
+            if (p - number > 45)
+                return -1;
+            const auto [stop, ec] = std::from_chars(buffer, buffer + len, values[count]);
+            if (ec != std::errc() || stop != buffer + len)
+                return -1;
+        }
         ++p;
-        const auto [stop, ec] = std::from_chars(buffer, buffer + len, values[count]);
-        if (ec != std::errc() || stop != buffer + len)
-            return -1;
         ++count;
         if (p == end)
             return count;
