@@ -27,6 +27,10 @@ if(KESTRIN_SITE STREQUAL "")
     return()
 endif()
 
+if(NOT KESTRIN_GATEWAY_HOST STREQUAL KESTRIN_SIMULATOR_HOST)
+    message(WARNING "KESTRIN_GATEWAY_HOST=${KESTRIN_GATEWAY_HOST} is not used: the site file ${KESTRIN_SITE} names the gateway")
+endif()
+
 # A relative path is taken from the folder cmake was started in, and kept
 # absolute: a configure run that the build starts runs in the build folder.
 if(NOT KESTRIN_SITE STREQUAL KESTRIN_SITE_GIVEN OR NOT KESTRIN_SITE_ABSOLUTE)

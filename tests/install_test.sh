@@ -106,7 +106,7 @@ for page in "$stage"/usr/share/man/man[15]/*.gz; do
     echo "man --warnings $(basename "$page"): ${warnings:-no warnings}"
 done
 MANWIDTH=200 LC_ALL=C.UTF-8 man -l "$stage/usr/share/man/man1/kestrin-3.1.gz" 2>/dev/null |
-    grep -qF "This copy was built for $host." || fail "kestrin-3(1) does not name the gateway host $host"
+    grep -qF "sensors from the gateway at $host," || fail "kestrin-3(1) does not name the gateway host $host"
 
 # --- make install / make uninstall ----------------------------------------
 tracked=$work/tracked

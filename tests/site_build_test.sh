@@ -9,7 +9,8 @@
 #     the file dialog: every record carries four readings, in the site's order;
 #  3. the Debian package says which site it is for, carries the file as a
 #     conffile at /etc/xdg/Kestrin-3/site.ini, and lintian accepts it;
-#  4. a plain `make configure` in that folder goes back to the built-in table.
+#  4. an edit of the site file reaches the next build by itself;
+#  5. a plain `make configure` in that folder goes back to the built-in table.
 #
 # Usage: site_build_test.sh SOURCE_DIR [PORT]
 # Set KESTRIN_SCREENSHOT=FILE.png to keep a picture of the running window.
@@ -128,7 +129,13 @@ else
     fail "no kestrin-3_1.0.0+e2e-lab_*.deb"
 fi
 
-# --- 4. without SITE, the built-in table again ---------------------------------
+# --- 4. an edited site file configures again -----------------------------------
+sed -i "s/${rom_ids[3]}/E6000000B4E6AC28/" "$site"
+cmake --build "$build" --target kestrin-3 >"$work/rebuild.out" 2>&1 || { tail -n 20 "$work/rebuild.out" >&2; fail "rebuild"; }
+grep -q 'Re-running CMake' "$work/rebuild.out" || fail "the edit did not configure again"
+grep -qF '"E6000000B4E6AC28"' "$build/site/builtsite.cpp" || fail "the edit did not reach the table"
+
+# --- 5. without SITE, the built-in table again ---------------------------------
 configure >"$work/plain.out" 2>&1 || { cat "$work/plain.out" >&2; fail "plain configure"; }
 commands=$build/compile_commands.json
 grep -qF "$source_dir/src/app/builtsite.cpp" "$commands" || fail "a plain configure does not build the built-in table"
