@@ -110,6 +110,16 @@ done <"${log:-/dev/null}"
 ((n >= 3)) || fail "only $n records"
 echo "$n records of 4 readings each, in the site's order"
 
+# The site build's viewer names the columns after the site file.
+viewer=$build/src/logview/kestrin-logview
+LC_ALL=C.UTF-8 "$viewer" --csv --names --site "$site" "${log:-/dev/null}" -o "$work/names.csv" 2>"$work/names.err" ||
+    { cat "$work/names.err" >&2; fail "kestrin-logview --csv --names"; }
+header=$(head -n1 "$work/names.csv" | tr -d '\r')
+[[ $header == 'time,"Freezer 2",sensor2,"Cold room #3",sensor4' ]] || fail "the CSV header is [$header]"
+row=$(sed -n 2p "$work/names.csv" | tr -d '\r')
+[[ ${row#*,} == "11.5,-12.25,30,4.0625" ]] || fail "the CSV's first row is [$row]"
+echo "kestrin-logview --csv --names: $header"
+
 # --- 3. the package ----------------------------------------------------------
 (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out") >"$work/cpack.out" 2>&1 ||
     { cat "$work/cpack.out" >&2; fail "cpack"; }
