@@ -8,6 +8,7 @@
 #include "twips.h"
 #include "webbrowser.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -51,6 +52,7 @@ frmMain::frmMain(MainWindowServices services, QWidget *parent)
     createToolBar();
     createStatusBar();
     setTabOrder();
+    nameControls();
     placeBars();
 
     // Client area at its design size, below the menu bar.
@@ -257,6 +259,39 @@ void frmMain::setTabOrder()
         if (textField)
             textField->installEventFilter(this);
     }
+}
+
+// What a screen reader says for each control. A labelled field takes its
+// label's text as its name (and the label-for relation with it); the others
+// are named here. Nothing of this shows on the screen.
+void frmMain::nameControls()
+{
+    Label1->setBuddy(txtSensorNum);
+    Label2->setBuddy(txtTemperature);
+    Label3->setBuddy(txtRecNum);
+    txtSensorNum->setAccessibleDescription(QStringLiteral("The number of the sensor read last"));
+    txtTemperature->setAccessibleDescription(QStringLiteral("The last reading of that sensor, in degrees Celsius"));
+    txtRecNum->setAccessibleDescription(QStringLiteral("How many records have been written to the log file"));
+
+    txtFileName->setAccessibleName(QStringLiteral("Log file"));
+    txtFileName->setAccessibleDescription(QStringLiteral("The file the records are written to"));
+
+    // On Linux a combo box is called by its text whatever its name; the
+    // line edit inside it, which takes the focus, says what the text is.
+    for (QWidget *address : {static_cast<QWidget *>(cboAddress), static_cast<QWidget *>(cboAddress->lineEdit())}) {
+        address->setAccessibleName(QStringLiteral("Address"));
+        address->setAccessibleDescription(QStringLiteral("The gateway page of the sensor being read"));
+    }
+    cboAddress->view()->setAccessibleName(QStringLiteral("Addresses read"));
+
+    if (QWidget *page = brwWebBrowser->focusProxy()) {
+        page->setAccessibleName(QStringLiteral("Page"));
+        page->setAccessibleDescription(QStringLiteral("The gateway's page for the sensor read last"));
+    }
+
+    btnFileWrite->setAccessibleDescription(
+        QStringLiteral("Starts writing the readings to a log file of your choice, or stops writing them"));
+    btnStop->setAccessibleDescription(QStringLiteral("Closes the log file and ends the program"));
 }
 
 void frmMain::placeBars()

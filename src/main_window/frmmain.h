@@ -154,6 +154,7 @@ private:
     void createToolBar();
     void createStatusBar();
     void setTabOrder();
+    void nameControls();
     void placeBars();
 
     void requestFrame();
