@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <optional>
 #include <vector>
 
 namespace kestrin {
@@ -344,14 +345,21 @@ bool frmMain::event(QEvent *event)
     if (event->type() == QEvent::UpdateRequest) {
         const qint64 since = m_lastFrame.isValid() ? m_lastFrame.elapsed() : FrameIntervalMs;
         if (since < FrameIntervalMs) {
-            if (!m_frameTimer->isActive())
-                m_frameTimer->start(int(FrameIntervalMs - since));
+            armFrameTimer(FrameIntervalMs - since);
             return true;
         }
         m_lastFrame.start();
         ++m_framesPainted;
     }
     return QMainWindow::event(event);
+}
+
+void frmMain::armFrameTimer(qint64 ms)
+{
+    // One timer serves the frame and every held text: it runs to whichever
+    // is due first.
+    if (!m_frameTimer->isActive() || m_frameTimer->remainingTime() > ms)
+        m_frameTimer->start(int(ms));
 }
 
 void frmMain::requestFrame()
@@ -364,24 +372,30 @@ void frmMain::requestFrame()
 
 void frmMain::showPaced(PacedField field, const QString &text)
 {
-    PacedText &paced = m_paced[field];
-    paced.text = text;
-    const qint64 since = paced.lastShown.isValid() ? paced.lastShown.elapsed() : FrameIntervalMs;
-    if (since >= FrameIntervalMs) {
-        applyPaced(field);
-        return;
-    }
-    paced.pending = true;
-    if (!m_frameTimer->isActive())
-        m_frameTimer->start(int(FrameIntervalMs - since));
+    m_paced[field].text = text;
+    m_paced[field].pending = true;
+    showPendingTexts();
 }
 
+// A field takes a new text at most once a frame interval, each by its own
+// clock: neither its layout nor anyone who follows its changes, such as a
+// screen reader, has to keep up with more than the screen can show. A text
+// held back goes in as soon as its field's interval is over.
 void frmMain::showPendingTexts()
 {
+    std::optional<qint64> nextDue;
     for (int field = 0; field < PacedFieldCount; ++field) {
-        if (m_paced[field].pending)
+        const PacedText &paced = m_paced[field];
+        if (!paced.pending)
+            continue;
+        const qint64 since = paced.lastShown.isValid() ? paced.lastShown.elapsed() : FrameIntervalMs;
+        if (since >= FrameIntervalMs)
             applyPaced(PacedField(field));
+        else
+            nextDue = std::min(nextDue.value_or(FrameIntervalMs), FrameIntervalMs - since);
     }
+    if (nextDue)
+        armFrameTimer(*nextDue);
 }
 
 void frmMain::applyPaced(PacedField field)
