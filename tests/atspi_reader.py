@@ -23,8 +23,15 @@ Commands (all take --app NAME, the application's name on the bus):
   text NAME...            the text of each text field so named, tab-separated
   relation NAME TYPE      the names of the objects NAME has a TYPE relation
                           with ("labelled-by", "label-for"...)
-  listen NAME --seconds S the text-changed events on the objects so named:
-                          seconds since the start, insert or delete, text
+  listen [NAME] --seconds S [--event TYPE]
+                          the events a screen reader hears from the objects
+                          so named (from any object without NAME), by
+                          default object:text-changed: one a line, seconds
+                          since the start, the event's last part ("insert",
+                          "delete", "focused"...), its data (the text
+                          inserted or deleted...), its first detail (where
+                          the text was; 1 or 0 for a state gained or lost),
+                          the object's role and name
 --role ROLE ("text", "push button"...) narrows down the objects NAME means.
 Objects are printed one a line, tab-separated: role, name, description,
 states, text (new lines and tabs escaped as \\n and \\t).
@@ -195,18 +202,22 @@ def cmd_listen(args):
     def heard(event):
         try:
             source = event.source
-            if source is None or source.name != args.name or args.role and source.getRoleName() != args.role:
+            if source is None or args.name is not None and source.name != args.name:
                 return
-            kind = event.type.minor or event.type.name
-            print(f"{time.monotonic() - start:.3f}\t{kind}\t{one_line(str(event.any_data))}", flush=True)
+            if args.role and source.getRoleName() != args.role:
+                return
+            kind = event.type.minor or event.type.major or event.type.name
+            fields = [f"{time.monotonic() - start:.3f}", kind, str(event.any_data), str(event.detail1),
+                      source.getRoleName(), source.name or ""]
+            print("\t".join(one_line(f) for f in fields), flush=True)
         except Exception as error:  # an object gone meanwhile
             print(f"atspi_reader: {error}", file=sys.stderr)
 
-    pyatspi.Registry.registerEventListener(heard, "object:text-changed")
+    pyatspi.Registry.registerEventListener(heard, args.event)
     GLib.timeout_add(int(args.seconds * 1000), pyatspi.Registry.stop)
     print("listening", file=sys.stderr, flush=True)
     pyatspi.Registry.start()
-    pyatspi.Registry.deregisterEventListener(heard, "object:text-changed")
+    pyatspi.Registry.deregisterEventListener(heard, args.event)
     return 0
 
 
@@ -234,8 +245,9 @@ def main():
     relation.add_argument("name")
     relation.add_argument("type")
     listen = command("listen", cmd_listen)
-    listen.add_argument("name")
+    listen.add_argument("name", nargs="?")
     listen.add_argument("--seconds", type=float, required=True)
+    listen.add_argument("--event", default="object:text-changed")
     args = parser.parse_args()
     return args.run(args)
 
