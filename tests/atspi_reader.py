@@ -23,6 +23,9 @@ Commands (all take --app NAME, the application's name on the bus):
   text NAME...            the text of each text field so named, tab-separated
   relation NAME TYPE      the names of the objects NAME has a TYPE relation
                           with ("labelled-by", "label-for"...)
+  headers NAME            the column headers of the table so named, as its
+                          table interface gives them to a screen reader
+                          (tab-separated), then its rows and columns
   listen [NAME] --seconds S [--event TYPE]
                           the events a screen reader hears from the objects
                           so named (from any object without NAME), by
@@ -196,6 +199,20 @@ def cmd_relation(args):
     return 0
 
 
+def cmd_headers(args):
+    for acc in find_named(windows(args.app, args.window), args.name, args.role or "table"):
+        table = acc.queryTable()
+        headers = []
+        for column in range(table.nColumns):
+            header = table.getColumnHeader(column)
+            headers.append(header.name if header is not None else table.getColumnDescription(column))
+        print("\t".join(one_line(h or "") for h in headers))
+        print(f"{table.nRows}\t{table.nColumns}")
+        return 0
+    print(f"no table named {args.name!r}", file=sys.stderr)
+    return 1
+
+
 def cmd_listen(args):
     start = time.monotonic()
 
@@ -244,6 +261,7 @@ def main():
     relation = command("relation", cmd_relation)
     relation.add_argument("name")
     relation.add_argument("type")
+    command("headers", cmd_headers).add_argument("name")
     listen = command("listen", cmd_listen)
     listen.add_argument("name", nargs="?")
     listen.add_argument("--seconds", type=float, required=True)

@@ -79,7 +79,7 @@ shot=$work/screen.png
 import -window root "$shot"
 [[ -n $keep ]] && cp "$shot" "$keep"
 eval "$(xdotool getwindowgeometry --shell "$viewer_window")"
-colours=(1f77b4 ff7f0e 2ca02c d62728 9467bd 8c564b e377c2 7f7f7f bcbd22 17becf 393b79)
+colours=(2748e6 ec3529 39953e 961935 6477d9 573451 d22da0 436753 7f6100 088dba 1a0561)
 counts=$(convert "$shot" -crop "$((WIDTH * 85 / 100))x$((HEIGHT * 7 / 10))+$X+$((Y + 50))" -depth 8 txt:- |
     awk -v list="${colours[*]}" 'BEGIN { n = split(toupper(list), c, " "); for (i = 1; i <= n; ++i) want["#" c[i]] = i }
         NR > 1 { k = substr($3, 1, 7); if (k in want) ++seen[want[k]] }

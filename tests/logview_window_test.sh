@@ -41,7 +41,7 @@ title() { xdotool getwindowname "$window" 2>/dev/null; }
 shows() { [[ $(title) == *"$1"* ]]; }
 alive() { kill -0 "$viewer_pid" 2>/dev/null; }
 
-colours=(1f77b4 ff7f0e 2ca02c d62728 9467bd 8c564b e377c2 7f7f7f bcbd22 17becf 393b79)
+colours=(2748e6 ec3529 39953e 961935 6477d9 573451 d22da0 436753 7f6100 088dba 1a0561)
 # How many of the eleven line colours the plot shows (left of the legend).
 lines_drawn() {
     local shot=$work/shot.png

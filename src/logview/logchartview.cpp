@@ -1,8 +1,12 @@
 #include "logchartview.h"
 
+#include "chartcolours.h"
+#include "chartsummary.h"
 #include "localeformats.h"
+#include "logchartaccessible.h"
 #include "numberformat.h"
 
+#include <QAccessible>
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QLegendMarker>
@@ -15,21 +19,6 @@
 namespace kestrin {
 
 namespace {
-
-// Eleven colours that stay apart on white, also for the common colour
-// blindnesses as far as eleven allow.
-const QColor lineColours[] = {
-    QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e), QColor(0x2c, 0xa0, 0x2c), QColor(0xd6, 0x27, 0x28),
-    QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b), QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f),
-    QColor(0xbc, 0xbd, 0x22), QColor(0x17, 0xbe, 0xcf), QColor(0x39, 0x3b, 0x79),
-};
-
-QColor colourOf(int sensor)
-{
-    constexpr int count = int(std::size(lineColours));
-    const QColor base = lineColours[sensor % count];
-    return sensor < count ? base : base.darker(150);
-}
 
 // Room a label needs on either axis, in pixels.
 constexpr int TimeLabelWidth = 110;
@@ -63,6 +52,13 @@ LogChartView::LogChartView(const LogSeries &series, const QLocale &locale, QWidg
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setRubberBand(QChartView::NoRubberBand);
+    static const bool accessible = [] {
+        QAccessible::installFactory(&LogChartAccessible::create);
+        return true;
+    }();
+    Q_UNUSED(accessible);
+    setAccessibleName(tr("Temperature chart"));
+    applyColours();
 }
 
 QString LogChartView::sensorName(int sensor) const
@@ -76,6 +72,14 @@ void LogChartView::setSensorNames(const QStringList &names)
     m_names = names;
     for (int s = 0; s < int(m_lines.size()); ++s)
         m_lines[std::size_t(s)]->setName(sensorName(s));
+    Q_EMIT linesChanged();
+    tellSummary();
+}
+
+void LogChartView::setLogName(const QString &name)
+{
+    m_logName = name;
+    tellSummary();
 }
 
 void LogChartView::removeLines()
@@ -96,9 +100,6 @@ void LogChartView::matchLines()
     for (int sensor = 0; sensor < m_series.sensors(); ++sensor) {
         auto *line = new QLineSeries(m_chart);
         line->setName(sensorName(sensor));
-        QPen pen(colourOf(sensor));
-        pen.setWidth(1);
-        line->setPen(pen);
         m_chart->addSeries(line);
         // Axes added before any series stay undrawn in Qt Charts 6.4.
         if (!m_axesAdded) {
@@ -112,23 +113,70 @@ void LogChartView::matchLines()
         m_points.emplace_back();
         // The legend entry shows and hides its line.
         if (QLegendMarker *marker = m_chart->legend()->markers(line).value(0))
-            connect(marker, &QLegendMarker::clicked, this, [this, line] { toggleLine(line); });
+            connect(marker, &QLegendMarker::clicked, this, [this, sensor] { setLineShown(sensor, !isLineShown(sensor)); });
     }
+    // Qt Charts gives axes and series its theme's colours as they are added.
+    applyColours();
 }
 
-void LogChartView::toggleLine(QLineSeries *line)
+bool LogChartView::isLineShown(int sensor) const
 {
-    line->setVisible(!line->isVisible());
+    return sensor >= 0 && sensor < int(m_lines.size()) && m_lines[std::size_t(sensor)]->isVisible();
+}
+
+QColor LogChartView::lineColour(int sensor) const
+{
+    return ChartColours(palette()).line(sensor);
+}
+
+void LogChartView::setLineShown(int sensor, bool shown)
+{
+    if (sensor < 0 || sensor >= int(m_lines.size()) || isLineShown(sensor) == shown)
+        return;
+    QLineSeries *line = m_lines[std::size_t(sensor)];
+    line->setVisible(shown);
     if (QLegendMarker *marker = m_chart->legend()->markers(line).value(0)) {
         marker->setVisible(true);
         QColor label = marker->labelBrush().color();
-        label.setAlphaF(line->isVisible() ? 1.0 : 0.35);
+        label.setAlphaF(shown ? 1.0 : 0.35);
         marker->setLabelBrush(label);
         QColor box = marker->brush().color();
-        box.setAlphaF(line->isVisible() ? 1.0 : 0.25);
+        box.setAlphaF(shown ? 1.0 : 0.25);
         marker->setBrush(box);
     }
+    Q_EMIT lineShownChanged(sensor, shown);
     redraw();
+}
+
+void LogChartView::applyColours()
+{
+    const ChartColours colours(palette());
+    m_chart->setBackgroundBrush(colours.background());
+    m_chart->setBackgroundPen(QPen(colours.grid()));
+    m_chart->setTitleBrush(colours.text());
+    for (QAbstractAxis *axis : {static_cast<QAbstractAxis *>(m_timeAxis), static_cast<QAbstractAxis *>(m_valueAxis)}) {
+        axis->setLabelsBrush(colours.text());
+        axis->setTitleBrush(colours.text());
+        axis->setLinePenColor(colours.axis());
+        axis->setGridLineColor(colours.grid());
+        axis->setMinorGridLineColor(colours.grid());
+        axis->setShadesVisible(false);
+    }
+    m_chart->legend()->setLabelColor(colours.text());
+    for (int s = 0; s < int(m_lines.size()); ++s) {
+        QLineSeries *line = m_lines[std::size_t(s)];
+        line->setPen(QPen(colours.line(s), 1));
+        if (QLegendMarker *marker = m_chart->legend()->markers(line).value(0)) {
+            QColor label = colours.text();
+            label.setAlphaF(line->isVisible() ? 1.0 : 0.35);
+            marker->setLabelBrush(label);
+            QColor box = colours.line(s);
+            box.setAlphaF(line->isVisible() ? 1.0 : 0.25);
+            marker->setBrush(box);
+        }
+    }
+    viewport()->update();
+    Q_EMIT linesChanged();
 }
 
 int LogChartView::visibleLines() const
@@ -155,6 +203,7 @@ void LogChartView::dataChanged(bool keepView)
         // Nothing of a log that is gone stays: no range, no ticks, no marks.
         m_from = m_to = m_previousLast = 0;
         m_hoverX = -1;
+        m_cursor = -1;
         for (QList<QPointF> &points : m_points)
             points.clear();
         for (const QString &label : m_timeAxis->categoriesLabels())
@@ -163,10 +212,15 @@ void LogChartView::dataChanged(bool keepView)
         m_timeAxis->setTitleText(QString());
         m_valueAxis->setRange(0, 1);
         viewport()->update();
+        tellSummary();
         return;
     }
+    // A log read again from its start may be shorter.
+    if (m_cursor >= m_series.size())
+        m_cursor = -1;
     const double last = double(m_series.times().back()) * 1000.0;
     if (!keepView || m_to <= m_from) {
+        m_cursor = -1;
         resetView();
         return;
     }
@@ -265,6 +319,97 @@ void LogChartView::redraw()
     for (std::size_t s = 0; s < m_points.size(); ++s)
         m_points[s] = s < reduced.size() ? std::move(reduced[s]) : QList<QPointF>();
     viewport()->update();
+    tellSummary();
+}
+
+QString LogChartView::summary() const
+{
+    ChartSummary::View view;
+    view.logName = m_logName;
+    view.fromMsecs = m_from;
+    view.toMsecs = m_to;
+    for (int s = 0; s < m_series.sensors(); ++s) {
+        view.names << sensorName(s);
+        view.shown.push_back(s >= int(m_lines.size()) || isLineShown(s));
+    }
+    return ChartSummary::describe(m_series, view, m_locale);
+}
+
+// Once a redraw at most, and only while a screen reader listens: the
+// summary is made for it alone.
+void LogChartView::tellSummary()
+{
+    if (!QAccessible::isActive())
+        return;
+    QString now = summary();
+    if (now == m_toldSummary)
+        return;
+    m_toldSummary = std::move(now);
+    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&event);
+}
+
+QString LogChartView::cursorText() const
+{
+    if (m_cursor < 0 || m_cursor >= m_series.size())
+        return {};
+    return hoverTextAt(double(m_series.times()[std::size_t(m_cursor)]) * 1000.0);
+}
+
+void LogChartView::moveCursor(int step, bool byTenth)
+{
+    if (m_series.size() == 0 || m_to <= m_from)
+        return;
+    const qint64 first = qint64(std::ceil(m_from / 1000.0)), last = qint64(std::floor(m_to / 1000.0));
+    auto shownNow = [&](qsizetype i) {
+        return i >= 0 && m_series.times()[std::size_t(i)] >= first && m_series.times()[std::size_t(i)] <= last;
+    };
+    qsizetype at;
+    if (!shownNow(m_cursor)) {
+        // Where the eye would start: the middle of what is shown.
+        at = m_series.nearest(qint64(std::llround((m_from + m_to) / 2000.0)));
+    } else if (byTenth) {
+        const double target = double(m_series.times()[std::size_t(m_cursor)]) * 1000.0 + step * (m_to - m_from) / 10;
+        at = m_series.nearest(qint64(std::llround(target / 1000.0)));
+        if (at == m_cursor)
+            at += step;
+    } else {
+        at = m_cursor + step;
+    }
+    at = std::clamp<qsizetype>(at, 0, m_series.size() - 1);
+    m_cursor = at;
+    // A cursor that leaves the view takes the view along.
+    const double t = double(m_series.times()[std::size_t(at)]) * 1000.0, width = m_to - m_from;
+    if (t < m_from)
+        setTimeRange(t - width * 0.05, t + width * 0.95);
+    else if (t > m_to)
+        setTimeRange(t - width * 0.95, t + width * 0.05);
+    const QString text = cursorText();
+    Q_EMIT hovered(text);
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+    viewport()->update();
+}
+
+void LogChartView::zoomBy(double factor)
+{
+    if (m_to <= m_from)
+        return;
+    double at = (m_from + m_to) / 2;
+    if (m_cursor >= 0 && m_cursor < m_series.size()) {
+        const double t = double(m_series.times()[std::size_t(m_cursor)]) * 1000.0;
+        if (t >= m_from && t <= m_to)
+            at = t;
+    }
+    setTimeRange(at - (at - m_from) * factor, at + (m_to - at) * factor);
+}
+
+void LogChartView::panBy(double share)
+{
+    if (m_to <= m_from)
+        return;
+    const double shift = (m_to - m_from) * share;
+    setTimeRange(m_from + shift, m_to + shift);
 }
 
 double LogChartView::msecsAt(qreal x) const
@@ -366,11 +511,56 @@ void LogChartView::mouseReleaseEvent(QMouseEvent *event)
 
 void LogChartView::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Home || event->key() == Qt::Key_Escape) {
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    const bool control = event->modifiers() & Qt::ControlModifier;
+    switch (event->key()) {
+    case Qt::Key_Home:
+    case Qt::Key_Escape:
         resetView();
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+        const int step = event->key() == Qt::Key_Left ? -1 : 1;
+        if (shift)
+            panBy(step * 0.1);
+        else
+            moveCursor(step, control);
+        break;
+    }
+    // "+" is Shift and "=" on many keyboards.
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        zoomBy(0.8);
+        break;
+    case Qt::Key_Minus:
+    case Qt::Key_Underscore:
+        zoomBy(1.25);
+        break;
+    default:
+        QChartView::keyPressEvent(event);
         return;
     }
-    QChartView::keyPressEvent(event);
+    event->accept();
+}
+
+void LogChartView::changeEvent(QEvent *event)
+{
+    QChartView::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        applyColours();
+}
+
+// The plot's frame shows where the keyboard is.
+void LogChartView::focusInEvent(QFocusEvent *event)
+{
+    QChartView::focusInEvent(event);
+    viewport()->update();
+}
+
+void LogChartView::focusOutEvent(QFocusEvent *event)
+{
+    QChartView::focusOutEvent(event);
+    viewport()->update();
 }
 
 void LogChartView::resizeEvent(QResizeEvent *event)
@@ -401,6 +591,7 @@ void LogChartView::drawForeground(QPainter *painter, const QRectF &rect)
         painter->fillRect(band, QBrush(QColor(128, 128, 128, 60), Qt::BDiagPattern));
         painter->fillRect(band, QColor(128, 128, 128, 40));
     }
+    const ChartColours colours(palette());
     // The lines, the first sensor's on top.
     QPolygonF polyline;
     for (int s = int(m_points.size()) - 1; s >= 0; --s) {
@@ -410,7 +601,7 @@ void LogChartView::drawForeground(QPainter *painter, const QRectF &rect)
         polyline.resize(points.size());
         for (qsizetype i = 0; i < points.size(); ++i)
             polyline[i] = QPointF(xOf(points[i].x()), yOf(points[i].y()));
-        painter->setPen(QPen(colourOf(s), 1));
+        painter->setPen(QPen(colours.line(s), 1));
         painter->drawPolyline(polyline);
     }
     // Flat runs: a bar in the sensor's colour along the bottom.
@@ -418,14 +609,24 @@ void LogChartView::drawForeground(QPainter *painter, const QRectF &rect)
         if (run.sensor >= int(m_lines.size()) || !m_lines[std::size_t(run.sensor)]->isVisible())
             continue;
         const qreal y = plot.bottom() - 3 - 4 * run.sensor;
-        painter->setPen(QPen(colourOf(run.sensor), 3));
+        painter->setPen(QPen(colours.line(run.sensor), 3));
         painter->drawLine(QPointF(xOf(double(run.from) * 1000.0), y), QPointF(xOf(double(run.to) * 1000.0), y));
     }
-    if (m_hoverX >= plot.left() && m_hoverX <= plot.right()) {
-        painter->setPen(QPen(QColor(0, 0, 0, 120), 1, Qt::DashLine));
+    painter->setPen(QPen(colours.cursor(), 1, Qt::DashLine));
+    if (m_hoverX >= plot.left() && m_hoverX <= plot.right())
         painter->drawLine(QPointF(m_hoverX, plot.top()), QPointF(m_hoverX, plot.bottom()));
+    if (m_cursor >= 0 && m_cursor < m_series.size()) {
+        const qreal x = xOf(double(m_series.times()[std::size_t(m_cursor)]) * 1000.0);
+        if (x >= plot.left() && x <= plot.right())
+            painter->drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
     }
     painter->restore();
+    if (hasFocus()) {
+        painter->save();
+        painter->setPen(QPen(palette().color(QPalette::Highlight), 2, Qt::DotLine));
+        painter->drawRect(plot.adjusted(-2, -2, 2, 2));
+        painter->restore();
+    }
 }
 
 } // namespace kestrin

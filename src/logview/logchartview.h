@@ -5,6 +5,7 @@
 
 #include <QCategoryAxis>
 #include <QChartView>
+#include <QColor>
 #include <QLineSeries>
 #include <QLocale>
 #include <QRubberBand>
@@ -19,8 +20,12 @@ namespace kestrin {
 // reduction of the visible range to the plot's width, so a million records
 // cost no more to draw than a screenful. Wheel and right-button rubber band
 // zoom in time, a left drag pans, Home (or resetView) shows everything.
-// Gaps are shaded, flat runs underlined in their sensor's colour. Both axes
-// tick at round values (AxisTicks).
+// From the keyboard, Left and Right move a cursor from record to record
+// (Ctrl: a tenth of the view), + and - zoom around it, Shift with the arrows
+// pans. Gaps are shaded, flat runs underlined in their sensor's colour. Both
+// axes tick at round values (AxisTicks). Colours follow the palette
+// (ChartColours); a screen reader hears the chart through
+// LogChartAccessible: its summary, and the readout under the cursor.
 //
 // Qt Charts draws the axes, the grid and the legend; the lines themselves
 // are drawn here as plain polylines over the plot. A QLineSeries lays out
@@ -50,7 +55,17 @@ public:
     // How many points the line of `sensor` is drawn through now.
     int pointsShown(int sensor) const;
     QLineSeries *line(int sensor) const { return m_lines.at(std::size_t(sensor)); }
+    bool isLineShown(int sensor) const;
+    void setLineShown(int sensor, bool shown);
+    QColor lineColour(int sensor) const;
     QString hoverTextAt(double msecs) const;
+    // The record under the keyboard's cursor (-1: none) and its readout.
+    qsizetype cursorRecord() const { return m_cursor; }
+    QString cursorText() const;
+    // The log's name, for the summary.
+    void setLogName(const QString &name);
+    // What the chart shows now, in words (ChartSummary).
+    QString summary() const;
     // Legend and readout names, by sensor ("1 Freezer 2"); "Sensor N" where
     // none is given.
     void setSensorNames(const QStringList &names);
@@ -62,6 +77,9 @@ public:
 
 Q_SIGNALS:
     void hovered(const QString &text);
+    // Lines were made or dropped, renamed or given new colours.
+    void linesChanged();
+    void lineShownChanged(int sensor, bool shown);
 
 protected:
     void wheelEvent(QWheelEvent *event) override;
@@ -70,14 +88,21 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void drawForeground(QPainter *painter, const QRectF &rect) override;
 
 private:
     // Makes one line per sensor of the series, none for an empty one.
     void matchLines();
     void removeLines();
-    void toggleLine(QLineSeries *line);
+    void applyColours();
     void redraw();
+    void moveCursor(int step, bool byTenth);
+    void zoomBy(double factor);
+    void panBy(double share);
+    void tellSummary();
     void setTimeTicks();
     double msecsAt(qreal x) const;
 
@@ -100,6 +125,9 @@ private:
     double m_pressFrom = 0, m_pressTo = 0;
     QRubberBand *m_band = nullptr;
     qreal m_hoverX = -1;
+    qsizetype m_cursor = -1;
+    QString m_logName;
+    QString m_toldSummary;
 };
 
 } // namespace kestrin

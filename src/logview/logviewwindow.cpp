@@ -1,5 +1,6 @@
 #include "logviewwindow.h"
 
+#include "linelegend.h"
 #include "logchartview.h"
 #include "logfollower.h"
 #include "numberformat.h"
@@ -13,6 +14,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -59,6 +61,9 @@ LogViewWindow::LogViewWindow(const QLocale &locale, QWidget *parent)
     QMenu *view = menuBar()->addMenu(tr("&View"));
     QAction *reset = view->addAction(tr("&Reset View"), this, [this] { m_chart->resetView(); });
     reset->setShortcut(Qt::Key_Home);
+    // Home on the chart only: in the table it goes to the first cell.
+    reset->setShortcutContext(Qt::WidgetShortcut);
+    m_chart->addAction(reset);
     QToolBar *tools = addToolBar(tr("View"));
     tools->setObjectName(QStringLiteral("viewTools"));
     tools->addAction(reset);
@@ -68,6 +73,11 @@ LogViewWindow::LogViewWindow(const QLocale &locale, QWidget *parent)
     resetHover();
     connect(m_chart, &LogChartView::hovered, m_hover, &QLabel::setText);
 
+    // The chart's own legend cannot take the focus; this one can.
+    m_chart->chart()->legend()->hide();
+    auto *legend = new LineLegend(m_chart);
+    m_figures->setAccessibleName(tr("Figures by sensor"));
+    m_notices->setAccessibleName(tr("Notices"));
     m_figures->setHorizontalHeaderLabels(
         {tr("Sensor"), tr("Minimum"), tr("Maximum"), tr("Mean"), tr("Last"), tr("Records")});
     m_figures->verticalHeader()->setVisible(false);
@@ -80,7 +90,10 @@ LogViewWindow::LogViewWindow(const QLocale &locale, QWidget *parent)
     auto *top = new QWidget;
     auto *topLayout = new QVBoxLayout(top);
     topLayout->setContentsMargins(0, 0, 0, 0);
-    topLayout->addWidget(m_chart, 1);
+    auto *chartRow = new QHBoxLayout;
+    chartRow->addWidget(m_chart, 1);
+    chartRow->addWidget(legend);
+    topLayout->addLayout(chartRow, 1);
     topLayout->addWidget(m_hover);
     auto *bottom = new QSplitter(Qt::Horizontal);
     bottom->addWidget(m_figures);
@@ -93,6 +106,9 @@ LogViewWindow::LogViewWindow(const QLocale &locale, QWidget *parent)
     // Room for the table's eleven rows below the chart.
     split->setSizes({470, fontMetrics().height() * 15 + 40});
     setCentralWidget(split);
+    // Chart, its legend (which puts itself after the chart), table, notices.
+    setTabOrder(m_chart, m_figures);
+    setTabOrder(m_figures, m_notices);
 
     m_progress->setMaximumWidth(240);
     m_progress->hide();
@@ -142,6 +158,7 @@ void LogViewWindow::openLog(const QString &path)
     m_noticeSignature.clear();
     m_error.clear();
     m_loaded = false;
+    m_chart->setLogName(QFileInfo(path).fileName());
     m_chart->dataChanged(false);
     resetHover();
     refreshFigures();
@@ -239,7 +256,7 @@ void LogViewWindow::restarted()
 
 void LogViewWindow::resetHover()
 {
-    m_hover->setText(tr("Point at the chart to see the time and every value."));
+    m_hover->setText(tr("Point at the chart, or move its cursor with Left and Right, to see the time and every value."));
 }
 
 void LogViewWindow::failed(const QString &reason)
@@ -350,8 +367,13 @@ void LogViewWindow::rebuildRecent()
 {
     m_recent->clear();
     const QStringList files = QSettings().value(recentKey).toStringList();
-    for (const QString &path : files)
-        m_recent->addAction(path, this, [this, path] { openLog(path); });
+    // Numbered for their access keys; an "&" in a path is no access key.
+    for (int i = 0; i < int(files.size()); ++i) {
+        const QString path = files.at(i);
+        QString text = path;
+        m_recent->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(text.replace(u'&', QStringLiteral("&&"))), this,
+                            [this, path] { openLog(path); });
+    }
     m_recent->setEnabled(!files.isEmpty());
 }
 

@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QProcessEnvironment>
 #include <QPainter>
+#include <QPalette>
 #include <QRegularExpression>
 
 #include <cstdio>
@@ -116,6 +117,13 @@ int drawPng(const QString &log, const QString &outPath, QSize size, const QLocal
     }
     kestrin::LogChartView view(series, locale);
     view.setSensorNames(labels);
+    // A picture for a report: black on white, whatever the desktop's theme.
+    QPalette paper = view.palette();
+    paper.setColor(QPalette::Base, Qt::white);
+    paper.setColor(QPalette::Text, Qt::black);
+    paper.setColor(QPalette::Window, Qt::white);
+    paper.setColor(QPalette::WindowText, Qt::black);
+    view.setPalette(paper);
     view.resize(size);
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.show();
