@@ -1,10 +1,14 @@
 // The viewer's window and chart in-process: every opening of a log is its
 // own, and the chart follows its data down to nothing and back.
+#include "accessibletree.h"
+#include "linelegend.h"
 #include "logchartview.h"
 #include "logrecord.h"
 #include "logviewwindow.h"
 
+#include <QCheckBox>
 #include <QFile>
+#include <QListWidget>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QTableWidget>
@@ -61,6 +65,7 @@ private Q_SLOTS:
     void eachOpeningIsItsOwn();
     void chartFollowsItsData();
     void siteNamesInLegendAndTable();
+    void keyboardReachesEverything();
 
 private:
     QTemporaryDir m_dir;
@@ -168,6 +173,51 @@ void LogViewWindowTest::siteNamesInLegendAndTable()
         table << figures->item(row, 0)->text();
     QCOMPARE(table, expected);
     QVERIFY(chart->hoverTextAt(chart->viewFrom()).contains(u"1 Freezer 2: "));
+    // The legend beside the chart, which the keyboard reaches.
+    auto *entries = window.findChild<LineLegend *>();
+    QVERIFY(entries);
+    QStringList boxes;
+    for (int s = 0; s < entries->entries(); ++s)
+        boxes << entries->entry(s)->text();
+    QCOMPARE(boxes, expected);
+}
+
+// Tab goes chart, legend, table, notices; Space on an entry hides its line,
+// and the chart shows it again from a click.
+void LogViewWindowTest::keyboardReachesEverything()
+{
+    LogViewWindow window(QLocale::system());
+    window.show();
+    QSignalSpy shown(&window, &LogViewWindow::chartShown);
+    window.openLog(m_dir.filePath(QStringLiteral("small.txt")));
+    QVERIFY(shown.wait(10000));
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const QStringList unnamed = testing::unnamedFocusable(&window);
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u"; ")));
+
+    LogChartView *chart = window.chartView();
+    auto *legend = window.findChild<LineLegend *>();
+    QCOMPARE(legend->entries(), 4);
+    QList<QWidget *> order{chart};
+    for (int s = 0; s < 4; ++s)
+        order << legend->entry(s);
+    order << window.findChild<QTableWidget *>() << window.findChild<QListWidget *>();
+    chart->setFocus();
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), order[i]);
+    }
+
+    QCheckBox *second = legend->entry(1);
+    second->setFocus();
+    QTest::keyClick(second, Qt::Key_Space);
+    QVERIFY(!chart->isLineShown(1));
+    QCOMPARE(chart->pointsShown(1), 0);
+    QVERIFY(chart->pointsShown(0) > 0);
+    QVERIFY(chart->summary().contains(u"Hidden: Sensor 2."));
+    chart->setLineShown(1, true);
+    QVERIFY(second->isChecked());
+    QVERIFY(chart->pointsShown(1) > 0);
 }
 
 QTEST_MAIN(LogViewWindowTest)

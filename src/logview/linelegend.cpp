@@ -51,6 +51,9 @@ void LineLegend::rebuild()
         const int sensor = entries();
         auto *box = new QCheckBox(this);
         m_layout->insertWidget(sensor, box);
+        // At once, not when the layout gets round to it: Tab and a screen
+        // reader find the entry as soon as the line is drawn.
+        box->show();
         connect(box, &QCheckBox::toggled, m_chart, [this, sensor](bool on) { m_chart->setLineShown(sensor, on); });
         m_boxes.push_back(box);
     }

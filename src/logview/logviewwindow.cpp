@@ -82,6 +82,8 @@ LogViewWindow::LogViewWindow(const QLocale &locale, QWidget *parent)
         {tr("Sensor"), tr("Minimum"), tr("Maximum"), tr("Mean"), tr("Last"), tr("Records")});
     m_figures->verticalHeader()->setVisible(false);
     m_figures->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the table; the arrows go from cell to cell.
+    m_figures->setTabKeyNavigation(false);
     m_figures->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     // A site's sensor names are read whole.
     m_figures->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
