@@ -245,3 +245,27 @@ check_records() {
         { for (i = 2; i <= 12; ++i) if ($i !~ /^ *-?[0-9]*\.?[0-9]+ *$/) { print NR ": field " i " is [" $i "]"; next } }' | head -n5)
     [[ -z $bad ]] || fail "$what: malformed records: $bad"
 }
+
+# Starts kestrin-logview ($viewer) with a home of its own ($1) on the other
+# arguments, under $program_locale (C.UTF-8 unless set); sets viewer_pid
+# and viewer_window once its window shows a log's record count.
+start_viewer() {
+    local home=$1
+    shift
+    mkdir -p "$home/config"
+    HOME=$home XDG_CONFIG_HOME=$home/config QT_QPA_PLATFORM=xcb \
+        LANG=${program_locale:-C.UTF-8} LC_ALL=${program_locale:-C.UTF-8} \
+        "$viewer" "$@" >"$home/viewer.out" 2>&1 &
+    viewer_pid=$!
+    pids+=("$viewer_pid")
+    viewer_window=
+    find_viewer() {
+        viewer_window=$(xdotool search --onlyvisible --pid "$viewer_pid" --name 'records\) - Kestrin-3 Log Viewer' 2>/dev/null | head -n1)
+        [[ -n $viewer_window ]] || ! kill -0 "$viewer_pid" 2>/dev/null
+    }
+    wait_for 15 find_viewer
+    [[ -n $viewer_window ]] && return 0
+    fail "no viewer window"
+    cat "$home/viewer.out" >&2
+    return 1
+}
