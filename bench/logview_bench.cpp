@@ -1,17 +1,25 @@
 // Benchmarks of kestrin-logview on a large log:
 //   logview_bench make-log FILE N        N records at the real pace (8.25 s), this locale
-//   logview_bench window FILE            time until the window shows the chart, then
-//                                        the time of each zoom and pan frame
+//   logview_bench window FILE [--reader] time until the window shows the chart, then
+//                                        the time of each zoom and pan frame; with
+//                                        --reader, as with a screen reader listening:
+//                                        each change of the chart's description is
+//                                        read, as the AT-SPI bridge reads it
 //   logview_bench follow FILE SECONDS    CPU of the window while it follows FILE
 #include "logchartview.h"
 #include "logrecord.h"
 #include "logviewwindow.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTimer>
+
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 #include <sys/resource.h>
 
@@ -62,8 +70,25 @@ int makeLog(const QString &path, qint64 count)
     return 0;
 }
 
-int window(const QString &path)
+qint64 descriptionsRead = 0;
+
+void readDescription(QAccessibleEvent *event)
 {
+    if (event->type() == QAccessible::DescriptionChanged) {
+        if (QAccessibleInterface *iface = event->accessibleInterface())
+            descriptionsRead += iface->text(QAccessible::Description).size() > 0;
+    }
+}
+
+int window(const QString &path, bool reader)
+{
+    if (reader) {
+        QPlatformIntegration *platform = QGuiApplicationPrivate::platformIntegration();
+        if (!platform || !platform->accessibility())
+            return 1;
+        platform->accessibility()->setActive(true);
+        QAccessible::installUpdateHandler(readDescription);
+    }
     QElapsedTimer clock;
     clock.start();
     LogViewWindow w(QLocale::system());
@@ -106,6 +131,8 @@ int window(const QString &path)
         frame(from + i * width / 40, to + i * width / 40);
     std::sort(frames.begin(), frames.end());
     std::printf("pan frames: median %.1f ms, slowest %.1f ms\n", frames[frames.size() / 2], frames.back());
+    if (reader)
+        std::printf("descriptions read: %lld\n", qlonglong(descriptionsRead));
     return 0;
 }
 
@@ -138,10 +165,11 @@ int main(int argc, char *argv[])
     const QStringList args = QCoreApplication::arguments();
     if (args.size() == 4 && args[1] == QLatin1String("make-log"))
         return makeLog(args[2], args[3].toLongLong());
-    if (args.size() == 3 && args[1] == QLatin1String("window"))
-        return window(args[2]);
+    if ((args.size() == 3 || (args.size() == 4 && args[3] == QLatin1String("--reader")))
+        && args[1] == QLatin1String("window"))
+        return window(args[2], args.size() == 4);
     if (args.size() == 4 && args[1] == QLatin1String("follow"))
         return follow(args[2], args[3].toInt());
-    std::fprintf(stderr, "usage: logview_bench make-log FILE N | window FILE | follow FILE SECONDS\n");
+    std::fprintf(stderr, "usage: logview_bench make-log FILE N | window FILE [--reader] | follow FILE SECONDS\n");
     return 2;
 }

@@ -63,6 +63,8 @@ viewer_figures() { # RECORDS
   done
   rm -f "$build/bench-logview.csv"
   "$lvbench" window "$biglog"
+  echo "-- the same with a screen reader listening"
+  "$lvbench" window "$biglog" --reader
   # One record every 8.25 s, as the logger writes them, for a minute.
   local last
   last=$(tail -n1 "$biglog")

@@ -7,6 +7,8 @@
 #     simulator is started with `--site` (its bus holds the site's sensors,
 #     each serving a value of its own), and logging is switched on through
 #     the file dialog: every record carries four readings, in the site's order;
+#     the site build's viewer heads its CSV and names its legend's entries
+#     (read over AT-SPI) after the site file;
 #  3. the Debian package says which site it is for, carries the file as a
 #     conffile at /etc/xdg/Kestrin-3/site.ini, and lintian accepts it;
 #  4. an edit of the site file reaches the next build by itself;
@@ -22,7 +24,7 @@ gui_args=("$@")
 
 source "$source_dir/tests/gui_driver.sh"
 gui_enter_namespaces -n
-gui_init make cmake cpack dpkg-deb lintian
+gui_init make cmake cpack dpkg-deb lintian python3
 
 # Compiles are most of the time taken. With ccache, paths are made relative
 # to / so that the scratch folder's name does not keep a run from using the
@@ -119,6 +121,23 @@ header=$(head -n1 "$work/names.csv" | tr -d '\r')
 row=$(sed -n 2p "$work/names.csv" | tr -d '\r')
 [[ ${row#*,} == "11.5,-12.25,30,4.0625" ]] || fail "the CSV's first row is [$row]"
 echo "kestrin-logview --csv --names: $header"
+
+# Its window's legend names the lines after the site file, as a screen
+# reader reads them over AT-SPI.
+start_accessibility
+program_locale=C.UTF-8
+if start_viewer "$work/viewer" --site "$site" "${log:-/dev/null}"; then
+    legend=
+    legend_read() {
+        legend=$("${atspi[@]}" focusable --app kestrin-logview | awk -F'\t' '$1 == "check box" { print $2 }' | paste -sd '|')
+        [[ -n $legend ]]
+    }
+    wait_for 10 legend_read || fail "no legend entries on the accessibility bus"
+    [[ $legend == "1 Freezer 2|Sensor 2|3 Cold room #3|Sensor 4" ]] || fail "the viewer's legend reads [$legend]"
+    echo "kestrin-logview's legend: $legend"
+    kill "$viewer_pid"
+    wait "$viewer_pid" 2>/dev/null
+fi
 
 # --- 3. the package ----------------------------------------------------------
 (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out") >"$work/cpack.out" 2>&1 ||
