@@ -133,19 +133,26 @@ void LogChartView::setLineShown(int sensor, bool shown)
 {
     if (sensor < 0 || sensor >= int(m_lines.size()) || isLineShown(sensor) == shown)
         return;
-    QLineSeries *line = m_lines[std::size_t(sensor)];
-    line->setVisible(shown);
-    if (QLegendMarker *marker = m_chart->legend()->markers(line).value(0)) {
-        marker->setVisible(true);
-        QColor label = marker->labelBrush().color();
-        label.setAlphaF(shown ? 1.0 : 0.35);
-        marker->setLabelBrush(label);
-        QColor box = marker->brush().color();
-        box.setAlphaF(shown ? 1.0 : 0.25);
-        marker->setBrush(box);
-    }
+    m_lines[std::size_t(sensor)]->setVisible(shown);
+    markLegend(sensor, ChartColours(palette()));
     Q_EMIT lineShownChanged(sensor, shown);
     redraw();
+}
+
+// The chart's own legend (a picture's) keeps a hidden line's entry, faded.
+void LogChartView::markLegend(int sensor, const ChartColours &colours)
+{
+    QLineSeries *line = m_lines[std::size_t(sensor)];
+    QLegendMarker *marker = m_chart->legend()->markers(line).value(0);
+    if (!marker)
+        return;
+    marker->setVisible(true);
+    QColor label = colours.text();
+    label.setAlphaF(line->isVisible() ? 1.0 : 0.35);
+    marker->setLabelBrush(label);
+    QColor box = colours.line(sensor);
+    box.setAlphaF(line->isVisible() ? 1.0 : 0.25);
+    marker->setBrush(box);
 }
 
 void LogChartView::applyColours()
@@ -164,16 +171,8 @@ void LogChartView::applyColours()
     }
     m_chart->legend()->setLabelColor(colours.text());
     for (int s = 0; s < int(m_lines.size()); ++s) {
-        QLineSeries *line = m_lines[std::size_t(s)];
-        line->setPen(QPen(colours.line(s), 1));
-        if (QLegendMarker *marker = m_chart->legend()->markers(line).value(0)) {
-            QColor label = colours.text();
-            label.setAlphaF(line->isVisible() ? 1.0 : 0.35);
-            marker->setLabelBrush(label);
-            QColor box = colours.line(s);
-            box.setAlphaF(line->isVisible() ? 1.0 : 0.25);
-            marker->setBrush(box);
-        }
+        m_lines[std::size_t(s)]->setPen(QPen(colours.line(s), 1));
+        markLegend(s, colours);
     }
     viewport()->update();
     Q_EMIT linesChanged();

@@ -16,6 +16,8 @@
 
 namespace kestrin {
 
+class ChartColours;
+
 // The chart of a log: one line per sensor against time, drawn from a
 // reduction of the visible range to the plot's width, so a million records
 // cost no more to draw than a screenful. Wheel and right-button rubber band
@@ -98,6 +100,7 @@ private:
     void matchLines();
     void removeLines();
     void applyColours();
+    void markLegend(int sensor, const ChartColours &colours);
     void redraw();
     void moveCursor(int step, bool byTenth);
     void zoomBy(double factor);
