@@ -13,6 +13,8 @@ packages=(
   locales openbox
   qt6-charts-dev libqt6opengl6-dev time
   desktop-file-utils appstream man-db lintian librsvg2-bin dpkg-dev
+  qt6-httpserver-dev qt6-websockets-dev libmosquitto-dev
+  mosquitto mosquitto-clients prometheus dunst dbus curl
 )
 
 # The locales the tests run the program under (C.UTF-8 comes with libc).
