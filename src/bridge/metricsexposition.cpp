@@ -138,9 +138,8 @@ Preference preferences(QByteArrayView accept)
 MetricsExposition::Format MetricsExposition::negotiate(QByteArrayView accept)
 {
     const Preference p = preferences(accept);
-    // The text format unless OpenMetrics is asked for by name and liked better.
-    return p.openMetrics > 0 && p.openMetrics > p.text && accept.contains("openmetrics") ? Format::OpenMetrics
-                                                                                           : Format::Text;
+    // The text format unless OpenMetrics is liked better.
+    return p.openMetrics > 0 && p.openMetrics > p.text ? Format::OpenMetrics : Format::Text;
 }
 
 QByteArray MetricsExposition::contentType(Format format)
