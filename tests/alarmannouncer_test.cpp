@@ -95,7 +95,7 @@ void AlarmAnnouncerTest::announces()
     QFETCH(QString, line);
     QFETCH(QString, environment);
     Recorder recorder;
-    AlarmAnnouncer announcer(site(QStringLiteral("/usr/local/bin/page-the-lab --now")), recorder, recorder, recorder);
+    AlarmAnnouncer announcer(site(QStringLiteral("/usr/local/bin/page-the-lab")), recorder, recorder, recorder);
     AlarmEvent event{AlarmKind(kind), raised, sensor, std::nullopt, 1765450000};
     if (!qIsNaN(value))
         event.value = float(value);
@@ -111,7 +111,7 @@ void AlarmAnnouncerTest::announces()
     QVERIFY(line.endsWith(notification.value(1)));
     QCOMPARE(notification.size() == 3, raised);
     // The command line is the site file's, never with a fact in it.
-    QCOMPARE(recorder.commands, QStringList{QStringLiteral("/usr/local/bin/page-the-lab --now")});
+    QCOMPARE(recorder.commands, QStringList{QStringLiteral("/usr/local/bin/page-the-lab")});
     const QMap<QString, QString> env = recorder.launched.first();
     QCOMPARE(env.value(QStringLiteral("KESTRIN_SITE")), QStringLiteral("lab-a"));
     const QStringList keys{QStringLiteral("KESTRIN_SENSOR"), QStringLiteral("KESTRIN_NAME"), QStringLiteral("KESTRIN_VALUE"),

@@ -25,26 +25,22 @@ AlarmCommand::~AlarmCommand()
 
 void AlarmCommand::launch(const QString &command, const QMap<QString, QString> &environment)
 {
-    const QStringList words = QProcess::splitCommand(command);
-    if (words.isEmpty())
-        return;
     if (m_running >= m_maxRunning) {
         m_log.write(QStringLiteral("on_alarm: %1 commands still running, %2 not started for %3 %4")
                         .arg(m_running)
-                        .arg(words.first(), environment.value(QStringLiteral("KESTRIN_KIND")),
+                        .arg(command, environment.value(QStringLiteral("KESTRIN_KIND")),
                              environment.value(QStringLiteral("KESTRIN_STATE"))));
         return;
     }
     auto *process = new QProcess(this);
-    process->setProgram(words.first());
-    process->setArguments(words.mid(1));
+    process->setProgram(command);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (auto it = environment.cbegin(); it != environment.cend(); ++it)
         env.insert(it.key(), it.value());
     process->setProcessEnvironment(env);
     process->setProcessChannelMode(QProcess::ForwardedChannels);
     process->setStandardInputFile(QProcess::nullDevice());
-    const QString name = words.first();
+    const QString &name = command;
 
     auto *timeout = new QTimer(process);
     timeout->setSingleShot(true);

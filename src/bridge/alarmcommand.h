@@ -8,9 +8,9 @@ namespace kestrin {
 
 class MessageLog;
 
-// Runs the on_alarm command: split into words as a shell would quote them,
-// but started without a shell, with the facts added to its environment and
-// its output going where the bridge's goes. It is not waited for: one that
+// Runs the on_alarm program: started without a shell and without
+// arguments, with the facts added to its environment and its output going
+// where the bridge's goes. It is not waited for: one that
 // fails says so on stderr, one that runs longer than `timeoutMs` is killed,
 // and beyond `maxRunning` at once a new one is not started.
 class AlarmCommand final : public QObject, public CommandLauncher

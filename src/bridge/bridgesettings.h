@@ -9,6 +9,8 @@
 
 namespace kestrin {
 
+class SiteFile;
+
 // One sensor as the bridge knows it: its column in the log (number - 1), its
 // identity and its alarm limits.
 struct SensorSettings
@@ -27,7 +29,7 @@ struct SensorSettings
 // the site file; without a site file, builtIn().
 struct BridgeSettings
 {
-    QString site = QStringLiteral("default");
+    QString site;
     std::optional<Endpoint> listen = Endpoint{QStringLiteral("127.0.0.1"), 9731, false}; // nullopt: off
     std::optional<Endpoint> mqtt;                                                       // nullopt: no MQTT
     QString caFile;
@@ -38,7 +40,9 @@ struct BridgeSettings
     QString onAlarm;
     std::vector<SensorSettings> sensors;
 
-    // The built-in sensor table, without names or limits.
+    static BridgeSettings fromSite(const SiteFile &site);
+    // Without a site file: the built-in sensor table, without names or
+    // limits, and every key's default.
     static BridgeSettings builtIn();
 };
 

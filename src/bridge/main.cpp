@@ -17,6 +17,8 @@
 #include "mqttmessages.h"
 #include "mqttpublisher.h"
 #include "passwordfile.h"
+#include "sitelocator.h"
+#include "sitereader.h"
 #include "stderrlog.h"
 #include "systemclock.h"
 #include "terminationwatcher.h"
@@ -25,6 +27,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QHostInfo>
+#include <QProcessEnvironment>
 #include <QSysInfo>
 #include <QThread>
 #include <QTimer>
@@ -49,11 +52,17 @@ struct Loaded
     QString error;
 };
 
+// The site file named with --site, else the one the XDG rules find, else
+// the built-in sensors.
 Loaded loadSettings(const QString &sitePath)
 {
-    if (!sitePath.isEmpty())
-        return {std::nullopt, QStringLiteral("%1: site files are not read yet").arg(sitePath)};
-    return {kestrin::BridgeSettings::builtIn(), {}};
+    const std::optional<QString> path = kestrin::SiteLocator::find(sitePath, QProcessEnvironment::systemEnvironment());
+    if (!path)
+        return {kestrin::BridgeSettings::builtIn(), {}};
+    const kestrin::SiteReader::Result read = kestrin::SiteReader::read(*path);
+    if (const auto *error = std::get_if<kestrin::SiteError>(&read))
+        return {std::nullopt, error->text()};
+    return {kestrin::BridgeSettings::fromSite(std::get<kestrin::SiteFile>(read)), {}};
 }
 
 std::optional<QHostAddress> listenAddress(const QString &host)
