@@ -6,7 +6,8 @@
 #     the Home Assistant discovery configs, online, and an alarm going ON;
 #     a reading outside -55..125 is not published;
 #  2. the last will (offline) when the bridge is killed;
-#  3. the whole state again after the broker is restarted;
+#  3. the whole state again after the broker is restarted; offline and exit
+#     status 0 when ended by SIGTERM;
 #  4. a refused login: the message, the metric, and backoff between tries.
 #
 # Usage: bridge_mqtt_test.sh KESTRIN_BRIDGE
@@ -160,6 +161,16 @@ if ! wait_for 10 all_retained; then
     done
 fi
 echo "broker restarted: the state is there again"
+
+# Ended by SIGTERM: offline said on the way out, exit status 0.
+sub "$work/sub3.out"
+wait_for 5 has_line "$work/sub3.out" "1 1 kestrin/lab-a/status online" || fail "the third subscriber saw nothing"
+kill -TERM "$bridge_pid"
+wait "$bridge_pid"
+status=$?
+((status == 0)) || fail "exit status $status after SIGTERM"
+has_line "$work/sub3.out" "0 1 kestrin/lab-a/status offline" || fail "no offline after SIGTERM"
+echo "SIGTERM: offline, exit 0"
 
 # --- 4: a refused login ------------------------------------------------------------
 printf 'wrong\n' >"$work/wrong.pass"
