@@ -11,6 +11,9 @@ DeadlineTcpServer::DeadlineTcpServer(Limits limits, QObject *parent)
     : QTcpServer(parent)
     , m_limits(limits)
 {
+    // A burst of connections waits in the kernel instead of being turned away.
+    setListenBacklogSize(limits.connections);
+    setMaxPendingConnections(limits.connections);
 }
 
 int DeadlineTcpServer::openConnections()
