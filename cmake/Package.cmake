@@ -7,13 +7,14 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kestrin-3)
 set(CPACK_PACKAGE_VERSION ${KESTRIN_PACKAGE_VERSION})
 if(KESTRIN_SITE_FILE)
-    set(kestrin_built_for "the ${KESTRIN_BUILD_SENSORS} sensors of the site
-${KESTRIN_SITE_ID} at ${KESTRIN_BUILD_HOST}, whose site file it installs as
-/etc/xdg/Kestrin-3/site.ini")
+    set(kestrin_built_for "This one reads ${KESTRIN_BUILD_SENSORS} sensors from the gateway at
+${KESTRIN_BUILD_HOST}, those of the site ${KESTRIN_SITE_ID}, and installs its
+site file as /etc/xdg/Kestrin-3/site.ini.")
     file(WRITE ${PROJECT_BINARY_DIR}/debian/conffiles "/etc/xdg/Kestrin-3/site.ini\n")
     set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/conffiles)
 else()
-    set(kestrin_built_for "the built-in table of eleven sensors at ${KESTRIN_BUILD_HOST}")
+    set(kestrin_built_for "This one reads the built-in table of eleven sensors from the gateway at
+${KESTRIN_BUILD_HOST}.")
 endif()
 set(CPACK_PACKAGE_VENDOR "The Kestrin-3 authors")
 set(CPACK_PACKAGE_CONTACT "${KESTRIN_MAINTAINER}")
@@ -30,8 +31,8 @@ trying the logger without the hardware, and kestrin-bridge, which follows
 the log and raises alarms, serves Prometheus metrics and publishes to an
 MQTT broker with Home Assistant discovery (a systemd user unit runs it).
 
-The gateway's host and the sensors are fixed when the package is built;
-this one reads ${kestrin_built_for}.")
+The gateway's host and the sensors are fixed when the package is built.
+${kestrin_built_for}")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KESTRIN_MAINTAINER}")

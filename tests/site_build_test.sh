@@ -35,8 +35,11 @@ if command -v ccache >/dev/null; then
 fi
 build=$work/build
 site=$work/lab-e2e.ini
+# As from a shell: a `make test SITE=...` around this test would hand its
+# variables down through MAKEFLAGS.
 configure() {
-    make -C "$source_dir" --no-print-directory configure BUILD="$build" BUILD_TYPE=Release CMAKE_ARGS="$cmake_args" "$@"
+    env -u MAKEFLAGS -u MFLAGS -u MAKELEVEL \
+        make -C "$source_dir" --no-print-directory configure BUILD="$build" BUILD_TYPE=Release CMAKE_ARGS="$cmake_args" "$@"
 }
 
 # Sensor n is served ${served[n-1]}, logged as ${printed[n-1]} (C.UTF-8).
