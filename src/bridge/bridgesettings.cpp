@@ -1,6 +1,6 @@
 #include "bridgesettings.h"
 
-#include "sensortable.h"
+#include "builtintable.h"
 #include "sitefile.h"
 
 namespace kestrin {
@@ -31,8 +31,8 @@ BridgeSettings BridgeSettings::fromSite(const SiteFile &site)
 BridgeSettings BridgeSettings::builtIn()
 {
     SiteFile site;
-    const auto &ids = SensorTable::romIds();
-    for (int i = 0; i < SensorTable::DefaultSensorCount; ++i) {
+    const auto &ids = BuiltInTable::romIds();
+    for (int i = 0; i < BuiltInTable::SensorCount; ++i) {
         SiteFile::Sensor sensor;
         sensor.number = i + 1;
         sensor.rom = QString::fromLatin1(ids[std::size_t(i)]);
