@@ -151,6 +151,9 @@ private Q_SLOTS:
     void conversionTimeHonoured_data();
     void conversionTimeHonoured();
     void temperaturesPlausible();
+    void siteBus_data();
+    void siteBus();
+    void historyStaysBounded();
 
 private:
     GatewaySimulator *m_sim = nullptr;
@@ -677,6 +680,55 @@ void GatewaySimTest::temperaturesPlausible()
     const double first = std::stod(fieldValue(a->body, "Temperature_0").value_or("nan"));
     const double second = std::stod(fieldValue(b->body, "Temperature_0").value_or("nan"));
     QVERIFY(std::abs(first - second) <= 0.0625 + 1e-9);
+}
+
+void GatewaySimTest::siteBus_data()
+{
+    QTest::addColumn<QString>("rom");
+    QTest::addColumn<int>("status");
+
+    QTest::newRow("on the bus") << QString::fromStdString(TableIds[3]) << 200;
+    QTest::newRow("on the bus, asked in lower case") << QString::fromStdString(TableIds[0]).toLower() << 200;
+    QTest::newRow("valid, not on the bus") << QString::fromStdString(TableIds[1]) << 500;
+    QTest::newRow("invalid stays a bad request") << QStringLiteral("9D000000B4A89828") << 400;
+}
+
+void GatewaySimTest::siteBus()
+{
+    QFETCH(QString, rom);
+    QFETCH(int, status);
+    const std::string romId = rom.toStdString();
+
+    SimulatorOptions options = fastOptions();
+    options.bus = {TableIds[0], TableIds[3]};
+    GatewaySimulator sim(options);
+    QVERIFY(sim.start());
+    httplib::Client client("127.0.0.1", sim.port());
+    const auto res = client.Get(readTarget(romId));
+    QVERIFY(res);
+    QCOMPARE(res->status, status);
+    QCOMPARE(fieldValue(res->body, "Temperature_0").has_value(), status == 200);
+    if (status == 500)
+        QVERIFY2(res->body.find("no device answers to " + romId) != std::string::npos, res->body.c_str());
+}
+
+void GatewaySimTest::historyStaysBounded()
+{
+    // Well beyond the history the program keeps: the targets kept are the
+    // newest, in order, and the count still counts every request.
+    const SimulatorOptions options = fastOptions();
+    const std::size_t requests = 3 * options.targetHistory + 7;
+    GatewaySimulator sim(options);
+    QVERIFY(sim.start());
+    httplib::Client client("127.0.0.1", sim.port());
+    client.set_keep_alive(true);
+    for (std::size_t i = 0; i < requests; ++i)
+        QVERIFY(client.Get("/n" + std::to_string(i)));
+    QCOMPARE(sim.requestCount(), requests);
+    const std::vector<std::string> kept = sim.requestTargets();
+    QCOMPARE(kept.size(), options.targetHistory);
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        QCOMPARE(kept[i], "/n" + std::to_string(requests - kept.size() + i));
 }
 
 QTEST_GUILESS_MAIN(GatewaySimTest)

@@ -2,6 +2,7 @@
 
 #include "gatewaypages.h"
 #include "readrequest.h"
+#include "romid.h"
 #include "simhttpserver.h"
 #include "temperaturemodel.h"
 
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -88,51 +90,31 @@ std::string_view faultName(Fault fault)
 
 std::uint8_t onewireCrc8(const std::uint8_t *data, std::size_t len)
 {
-    std::uint8_t crc = 0;
-    for (std::size_t i = 0; i < len; ++i) {
-        std::uint8_t byte = data[i];
-        for (int bit = 0; bit < 8; ++bit) {
-            const bool mix = ((crc ^ byte) & 1) != 0;
-            crc = static_cast<std::uint8_t>(crc >> 1);
-            if (mix)
-                crc ^= 0x8C;
-            byte = static_cast<std::uint8_t>(byte >> 1);
-        }
-    }
-    return crc;
+    return RomId::crc8(data, len);
 }
 
 bool isValidRomId(std::string_view romId, std::string *why)
 {
-    const auto fail = [why](std::string text) {
-        if (why)
-            *why = std::move(text);
-        return false;
-    };
-    if (romId.size() != 16)
-        return fail("a ROM id has 16 hex digits, this one has " + std::to_string(romId.size()) + " characters");
-
-    // Text order is most significant byte first: CRC, serial (MSB..LSB), family.
-    std::array<std::uint8_t, 8> bytes{};
-    for (std::size_t i = 0; i < 8; ++i) {
-        const int hi = hexDigitValue(romId[2 * i]);
-        const int lo = hexDigitValue(romId[2 * i + 1]);
-        if (hi < 0 || lo < 0)
-            return fail("not a hex digit at position " + std::to_string(hi < 0 ? 2 * i + 1 : 2 * i + 2));
-        bytes[i] = static_cast<std::uint8_t>(hi * 16 + lo);
+    const RomId::Check check = RomId::check(romId);
+    if (why) {
+        switch (check.fault) {
+        case RomId::Fault::None:
+            break;
+        case RomId::Fault::Length:
+            *why = "a ROM id has 16 hex digits, this one has " + std::to_string(romId.size()) + " characters";
+            break;
+        case RomId::Fault::NotHex:
+            *why = "not a hex digit at position " + std::to_string(check.position);
+            break;
+        case RomId::Fault::Family:
+            *why = "family code " + hexByte(check.family) + " is not 28 (DS18B20)";
+            break;
+        case RomId::Fault::Crc:
+            *why = "CRC " + hexByte(check.written) + " does not match the computed " + hexByte(check.computed);
+            break;
+        }
     }
-    constexpr std::uint8_t Ds18b20Family = 0x28;
-    if (bytes[7] != Ds18b20Family)
-        return fail("family code " + hexByte(bytes[7]) + " is not 28 (DS18B20)");
-
-    // On the bus the family code comes first and the CRC last: the reverse.
-    std::array<std::uint8_t, 7> bus{};
-    for (std::size_t i = 0; i < bus.size(); ++i)
-        bus[i] = bytes[7 - i];
-    const std::uint8_t crc = onewireCrc8(bus.data(), bus.size());
-    if (crc != bytes[0])
-        return fail("CRC " + hexByte(bytes[0]) + " does not match the computed " + hexByte(crc));
-    return true;
+    return check.ok();
 }
 
 struct GatewaySimulator::Impl {
@@ -164,7 +146,7 @@ struct GatewaySimulator::Impl {
     mutable std::mutex stateMutex;
     std::map<std::string, Fault> sensorFaults;
     Fault allFault = Fault::None;
-    std::vector<std::string> targets;
+    std::deque<std::string> targets; // the newest options.targetHistory
 
     std::atomic<std::size_t> requests{0};
     std::atomic<std::size_t> connections{0};
@@ -197,6 +179,8 @@ void GatewaySimulator::Impl::handle(const httplib::Request &req, httplib::Respon
     {
         const std::lock_guard lock(stateMutex);
         targets.push_back(req.target);
+        while (targets.size() > options.targetHistory)
+            targets.pop_front();
         ++requests;
     }
     res.set_header("Cache-Control", "no-cache");
@@ -213,7 +197,8 @@ void GatewaySimulator::Impl::handle(const httplib::Request &req, httplib::Respon
         return;
     }
 
-    const Fault fault = faultFor(read.romId());
+    const bool onBus = options.bus.empty() || options.bus.contains(read.romId());
+    const Fault fault = onBus ? faultFor(read.romId()) : Fault::None;
     if (fault == Fault::Stall) {
         pause(std::chrono::milliseconds(options.stallMs));
         SimHttpServer::abandonCurrentConnection();
@@ -221,6 +206,13 @@ void GatewaySimulator::Impl::handle(const httplib::Request &req, httplib::Respon
     }
     if (!pause(conversionTime(read.resolution(), options.conversionMs))) {
         SimHttpServer::abandonCurrentConnection();
+        return;
+    }
+
+    // The gateway only learns that nobody answers once it reads the
+    // scratchpad back, after the conversion time.
+    if (!onBus) {
+        answerError(res, 500, "Internal Server Error", "1-Wire bus error: no device answers to " + read.romId());
         return;
     }
 
@@ -386,7 +378,7 @@ void GatewaySimulator::clearFaults()
 std::vector<std::string> GatewaySimulator::requestTargets() const
 {
     const std::lock_guard lock(d->stateMutex);
-    return d->targets;
+    return {d->targets.begin(), d->targets.end()};
 }
 
 std::size_t GatewaySimulator::requestCount() const

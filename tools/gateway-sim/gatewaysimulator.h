@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,14 @@ struct SimulatorOptions {
     // instead of the simulated temperature: known readings for tests that
     // compare what was served with what was logged.
     std::map<std::string, std::string> fixedReadings;
+    // The ROM ids (upper case) of the sensors on the bus, from a site file.
+    // A read of any other id gets what a gateway answers for a sensor that
+    // is not there: status 500, "no device answers". Empty: every valid id
+    // is a sensor on the bus.
+    std::set<std::string> bus;
+    // How many of the newest request targets requestTargets() keeps: a
+    // simulator left running for days must not grow with every request.
+    std::size_t targetHistory = 1000;
 };
 
 // A stand-in for the networked 1-Wire gateway's web server. Answers
@@ -73,8 +82,9 @@ public:
     void setFault(Fault fault, const std::string &romId = {});
     void clearFaults();
 
-    // Raw request targets (path and query exactly as on the request line), in
-    // arrival order, kept across restarts.
+    // The newest raw request targets (path and query exactly as on the
+    // request line), at most options.targetHistory of them, in arrival order,
+    // kept across restarts; requestCount() counts every request.
     std::vector<std::string> requestTargets() const;
     std::size_t requestCount() const;
     void clearRequests();

@@ -2,6 +2,7 @@
 // 1-Wire gateway does, so the logger can run without the hardware.
 
 #include "gatewaysimulator.h"
+#include "sitereader.h"
 
 #include <csignal>
 #include <cstdio>
@@ -40,6 +41,8 @@ constexpr std::string_view Usage =
     "  --seed N              seed of the simulated temperatures (default 1)\n"
     "  --reading ROMID=TEXT  serve TEXT as the value of ROMID instead of a simulated\n"
     "                        temperature; repeatable\n"
+    "  --site FILE           only the sensors of this site file are on the bus; a read\n"
+    "                        of another id gets status 500, as from a real gateway\n"
     "  --help                show this text\n";
 
 struct FaultRequest {
@@ -77,6 +80,7 @@ int main(int argc, char **argv)
     kestrin::sim::SimulatorOptions options;
     options.port = 8031;
     std::vector<FaultRequest> faults;
+    std::optional<std::string> sitePath;
 
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -117,6 +121,8 @@ int main(int argc, char **argv)
             if (equals == std::string_view::npos || !kestrin::sim::isValidRomId(romId, &why))
                 usageError("bad --reading " + std::string(value) + (why.empty() ? "" : ": " + why));
             options.fixedReadings[romId] = std::string(value.substr(equals + 1));
+        } else if (arg == "--site") {
+            sitePath = std::string(value);
         } else if (arg == "--fault") {
             const std::size_t colon = value.find(':');
             const auto fault = kestrin::sim::faultFromName(value.substr(0, colon));
@@ -133,6 +139,16 @@ int main(int argc, char **argv)
         } else {
             usageError("unknown option: " + std::string(arg));
         }
+    }
+
+    if (sitePath) {
+        const kestrin::SiteReader::Result site = kestrin::SiteReader::read(QString::fromLocal8Bit(*sitePath));
+        if (const auto *error = std::get_if<kestrin::SiteError>(&site)) {
+            std::cerr << "onewire-gateway-sim: " << error->text().toLocal8Bit().constData() << '\n';
+            return 2;
+        }
+        for (const kestrin::SiteFile::Sensor &sensor : std::get<kestrin::SiteFile>(site).sensors)
+            options.bus.insert(sensor.rom.toStdString());
     }
 
     // Block the stop signals before any server thread exists, so that they
