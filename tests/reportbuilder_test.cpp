@@ -256,15 +256,16 @@ void ReportBuilderTest::figures()
     LogSeries series;
     const QString error = readBack(log, dir.filePath(QStringLiteral("records.txt")), series);
     QVERIFY2(error.isEmpty(), qPrintable(error));
-    ReportSite site;
-    site.path = QStringLiteral("site.ini");
+    SiteFile site;
+    site.fileName = QStringLiteral("site.ini");
     for (int s = 0; s < series.sensors(); ++s) {
-        ReportSensor rs;
+        SiteFile::Sensor known;
+        known.number = s + 1;
         if (!std::isnan(low))
-            rs.low = low;
+            known.low = low;
         if (!std::isnan(high))
-            rs.high = high;
-        site.sensors.push_back(rs);
+            known.high = high;
+        site.sensors.push_back(known);
     }
     const PeriodSplitter splitter(QTimeZone::systemTimeZone(), QLocale::system().firstDayOfWeek());
     const Report report = ReportBuilder(splitter).build(series, site, PeriodKind::Day,

@@ -1,25 +1,31 @@
 #include "report.h"
 
-#include <QCoreApplication>
-
 namespace kestrin {
+
+namespace {
+
+const SiteFile::Sensor *known(const std::optional<SiteFile> &site, int sensor)
+{
+    return site ? site->sensor(sensor + 1) : nullptr;
+}
+
+} // namespace
 
 QString Report::sensorName(int sensor) const
 {
-    return sensor >= 0 && sensor < int(site.sensors.size()) ? site.sensors[sensor].name : QString();
+    const SiteFile::Sensor *s = known(site, sensor);
+    return s ? s->name : QString();
 }
 
 QString Report::sensorLabel(int sensor) const
 {
-    const QString name = sensorName(sensor);
-    if (name.isEmpty())
-        return QCoreApplication::translate("Report", "Sensor %1").arg(sensor + 1);
-    return QStringLiteral("%1 %2").arg(sensor + 1).arg(name);
+    return SiteFile::label(sensor + 1, sensorName(sensor));
 }
 
 QString Report::sensorRom(int sensor) const
 {
-    return sensor >= 0 && sensor < int(site.sensors.size()) ? site.sensors[sensor].rom : QString();
+    const SiteFile::Sensor *s = known(site, sensor);
+    return s ? s->rom : QString();
 }
 
 } // namespace kestrin

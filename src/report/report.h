@@ -3,7 +3,7 @@
 #include "excursionfinder.h"
 #include "logseries.h"
 #include "periodsplitter.h"
-#include "reportsite.h"
+#include "sitefile.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -11,6 +11,7 @@
 #include <QPointF>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace kestrin {
@@ -63,16 +64,19 @@ struct ReportSource
 
 struct Report
 {
-    ReportSite site;
+    std::optional<SiteFile> site; // none without a site file
     ReportSource source;
     QString zone; // the time zone the times are in
     int sensors = 0;
     std::vector<Limits> limits;
     std::vector<QList<Excursion>> excursions;
     QList<ReportPeriod> periods;
+    Moment firstRecord, lastRecord; // of the whole log
 
     // The site file names a different number of sensors than the log has.
-    bool siteDisagrees() const { return !site.path.isEmpty() && int(site.sensors.size()) != sensors; }
+    bool siteDisagrees() const { return site && site->sensorCount() != sensors; }
+    // The site's id, empty without a site file.
+    QString siteName() const { return site ? site->siteId() : QString(); }
     QString sensorName(int sensor) const;
     // "3 Freezer 2", or "Sensor 3" without a name.
     QString sensorLabel(int sensor) const;

@@ -58,7 +58,7 @@ ReportBuilder::ReportBuilder(const PeriodSplitter &splitter)
 {
 }
 
-Report ReportBuilder::build(const LogSeries &series, const ReportSite &site, PeriodKind kind,
+Report ReportBuilder::build(const LogSeries &series, const std::optional<SiteFile> &site, PeriodKind kind,
                             std::optional<QDate> from, std::optional<QDate> to) const
 {
     Report report;
@@ -69,13 +69,17 @@ Report ReportBuilder::build(const LogSeries &series, const ReportSite &site, Per
     const QList<LogSeries::FlatRun> flatRuns = series.flatRuns();
     for (int s = 0; s < report.sensors; ++s) {
         Limits limits;
-        if (s < int(site.sensors.size()))
-            limits = {site.sensors[s].low, site.sensors[s].high};
+        if (const SiteFile::Sensor *known = site ? site->sensor(s + 1) : nullptr)
+            limits = {known->low, known->high};
         report.limits.push_back(limits);
         report.excursions.push_back(ExcursionFinder::find(series, s, limits, gaps));
     }
-    if (series.size() == 0 && (!from || !to))
+    if (series.size() > 0) {
+        report.firstRecord = {series.times().front(), series.offsetAt(0)};
+        report.lastRecord = {series.times().back(), series.offsetAt(series.size() - 1)};
+    } else if (!from || !to) {
         return report;
+    }
     const QDate first = from.value_or(series.size() ? dateOfRecord(series, 0) : QDate());
     const QDate last = to.value_or(series.size() ? dateOfRecord(series, series.size() - 1) : QDate());
     const std::vector<qint64> &times = series.times();

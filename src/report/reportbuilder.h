@@ -25,7 +25,7 @@ public:
 
     // Without `from` or `to`, the range starts or ends with the log's
     // first or last local date.
-    Report build(const LogSeries &series, const ReportSite &site, PeriodKind kind, std::optional<QDate> from,
+    Report build(const LogSeries &series, const std::optional<SiteFile> &site, PeriodKind kind, std::optional<QDate> from,
                  std::optional<QDate> to) const;
 
 private:
