@@ -52,6 +52,11 @@ class LogMaker
 public:
     using Readings = std::function<std::vector<float>(qint64 utc)>;
 
+    explicit LogMaker(const QLocale &locale = QLocale::system())
+        : m_locale(locale)
+    {
+    }
+
     // Records every `step` seconds from `from` up to, not including, `to`.
     LogMaker &add(qint64 from, qint64 to, qint64 step, const Readings &readings)
     {
@@ -67,7 +72,7 @@ public:
     QByteArray bytes() const { return m_bytes; }
 
 private:
-    QLocale m_locale = QLocale::system();
+    QLocale m_locale;
     QByteArray m_bytes;
 };
 

@@ -6,6 +6,7 @@
 #include "logreader.h"
 #include "logseries.h"
 #include "logviewwindow.h"
+#include "reportcommand.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -105,13 +106,14 @@ int drawPng(const QString &log, const QString &outPath, QSize size, const QLocal
 int main(int argc, char *argv[])
 {
     const bool png = wants(argc, argv, "--png");
-    const bool headless = png || wants(argc, argv, "--csv") || wants(argc, argv, "--help")
+    const bool report = kestrin::wantsReport(argc, argv);
+    const bool headless = png || report || wants(argc, argv, "--csv") || wants(argc, argv, "--help")
         || wants(argc, argv, "-h") || wants(argc, argv, "--version") || wants(argc, argv, "-v");
     // Pictures are drawn without a display, for reports and scheduled jobs.
-    if (png)
+    if (png || report)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app;
-    if (headless && !png)
+    if (headless && !png && !report)
         app = std::make_unique<QCoreApplication>(argc, argv);
     else
         app = std::make_unique<QApplication>(argc, argv);
@@ -138,6 +140,7 @@ int main(int argc, char *argv[])
                                     QStringLiteral("The locale the log was written under (default: this one's), e.g. de_DE."),
                                     QStringLiteral("NAME"));
     parser.addOptions({csv, out, pngOption, size, locale});
+    kestrin::addReportOptions(parser);
     parser.addPositionalArgument(QStringLiteral("LOG"), QStringLiteral("The log file."), QStringLiteral("[LOG]"));
 
     if (!parser.parse(QCoreApplication::arguments())) {
@@ -160,6 +163,8 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
+    if (report)
+        return kestrin::runReport(parser, readLocale, parser.value(locale));
     const QStringList logs = parser.positionalArguments();
     if (logs.size() > 1 || ((parser.isSet(csv) || png) && logs.size() != 1)) {
         printErr(QStringLiteral("kestrin-logview: give one LOG\nTry kestrin-logview --help."));
