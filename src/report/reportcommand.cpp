@@ -5,20 +5,15 @@
 #include "logseries.h"
 #include "reportbuilder.h"
 #include "reportcsvwriter.h"
-#include "reportpainter.h"
+#include "reportfile.h"
 #include "sitelocator.h"
 #include "sitereader.h"
 
-#include <QBuffer>
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
-#include <QPdfWriter>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <future>
@@ -39,86 +34,6 @@ std::optional<QDate> isoDate(const QString &text)
         return std::nullopt;
     const QDate date = QDate::fromString(text, Qt::ISODate);
     return date.isValid() ? std::optional(date) : std::nullopt;
-}
-
-struct Digest
-{
-    QByteArray hex;
-    qint64 bytes = 0;
-};
-
-// The SHA-256 of the log as it is now; a logger may append while the
-// report is made, so the size it covers goes with it.
-Digest digestOf(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const qint64 size = file.size();
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    QByteArray chunk(1 << 20, Qt::Uninitialized);
-    qint64 done = 0;
-    while (done < size) {
-        const qint64 got = file.read(chunk.data(), std::min<qint64>(chunk.size(), size - done));
-        if (got <= 0)
-            return {};
-        hash.addData(QByteArrayView(chunk.constData(), got));
-        done += got;
-    }
-    return {hash.result().toHex(), done};
-}
-
-QByteArray pdfOf(const Report &report, const QLocale &locale, const QString &localeName)
-{
-    QByteArray pdf;
-    QBuffer buffer(&pdf);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setPageSize(LocalePaper::forLocale(localeName, locale));
-    writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-    writer.setResolution(600);
-    writer.setCreator(QStringLiteral("kestrin-logview"));
-    writer.setTitle(QCoreApplication::translate("Report", "Temperature record of %1").arg(report.source.fileName));
-    ReportPainter(report, locale).paint(writer);
-    return pdf;
-}
-
-// A full disk first takes part of a write without a word; only the write
-// after that says why.
-bool writeAll(QIODevice &out, const QByteArray &bytes)
-{
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const qint64 n = out.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
-// Writes `bytes` to `path` through a temporary file that is renamed when
-// complete; standard output for "-" or no path.
-std::optional<QString> save(const QString &path, const QByteArray &bytes)
-{
-    if (path.isEmpty() || path == u"-") {
-        QFile out;
-        if (!out.open(stdout, QIODevice::WriteOnly) || !writeAll(out, bytes) || !out.flush())
-            return QStringLiteral("standard output: %1").arg(out.errorString());
-        return std::nullopt;
-    }
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return QStringLiteral("%1: %2").arg(path, out.errorString());
-    if (!writeAll(out, bytes) || !out.flush()) {
-        const QString reason = out.errorString();
-        out.cancelWriting();
-        out.commit();
-        return QStringLiteral("%1: %2").arg(path, reason);
-    }
-    if (!out.commit())
-        return QStringLiteral("%1: %2").arg(path, out.errorString());
-    return std::nullopt;
 }
 
 } // namespace
@@ -204,9 +119,9 @@ int runReport(const QCommandLineParser &parser, const QLocale &locale, const QSt
     }
 
     // The hash is worked out beside the reading, on a core of its own.
-    std::future<Digest> digest;
+    std::future<ReportFile::Digest> digest;
     if (request.format == ReportRequest::Format::Pdf)
-        digest = std::async(std::launch::async, digestOf, request.log);
+        digest = std::async(std::launch::async, &ReportFile::digest, request.log);
     LogSeries series;
     // A log of another locale would otherwise flood a cron mail.
     constexpr qint64 ProblemsShown = 20;
@@ -243,16 +158,16 @@ int runReport(const QCommandLineParser &parser, const QLocale &locale, const QSt
     if (request.format == ReportRequest::Format::Csv) {
         bytes = ReportCsvWriter::write(report);
     } else {
-        const Digest d = digest.get();
-        if (d.hex.isEmpty()) {
+        const ReportFile::Digest d = digest.get();
+        if (d.sha256.isEmpty()) {
             printErr(QStringLiteral("kestrin-logview: %1: cannot read it again for its SHA-256").arg(request.log));
             return 2;
         }
-        report.source.sha256 = d.hex;
+        report.source.sha256 = d.sha256;
         report.source.bytes = d.bytes;
-        bytes = pdfOf(report, locale, localeName);
+        bytes = ReportFile::pdf(report, locale, LocalePaper::forLocale(localeName, locale));
     }
-    if (const auto error = save(request.output, bytes)) {
+    if (const auto error = ReportFile::save(request.output, bytes)) {
         printErr(QStringLiteral("kestrin-logview: %1").arg(*error));
         return 2;
     }

@@ -42,6 +42,9 @@ struct ReportPainter::Metrics
     {
         body = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
         body.setPointSizeF(9);
+        // No ligatures: "fi" as one glyph would not be found by a search
+        // for "file" in the PDF.
+        body.setStyleStrategy(QFont::PreferNoShaping);
         bold = body;
         bold.setBold(true);
         title = bold;
@@ -50,6 +53,7 @@ struct ReportPainter::Metrics
         small.setPointSizeF(7.5);
         mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
         mono.setPointSizeF(7);
+        mono.setStyleStrategy(QFont::PreferNoShaping);
         line = QFontMetricsF(body, &device).height() * 1.25;
         smallLine = QFontMetricsF(small, &device).height() * 1.2;
         chart = std::min(page.height() * 0.32, page.width() * 0.5);
