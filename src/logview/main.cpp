@@ -131,7 +131,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption csv(QStringLiteral("csv"),
                                  QStringLiteral("Write LOG as CSV (ISO 8601 times with UTC offset, \".\" decimals)."));
     const QCommandLineOption out(QStringList{QStringLiteral("o"), QStringLiteral("output")},
-                                 QStringLiteral("Write the CSV to FILE instead of standard output."), QStringLiteral("FILE"));
+                                 QStringLiteral("Write the CSV or the report to FILE instead of standard output."), QStringLiteral("FILE"));
     const QCommandLineOption pngOption(QStringLiteral("png"), QStringLiteral("Draw the chart of LOG into the PNG file OUT."),
                                        QStringLiteral("OUT"));
     const QCommandLineOption size(QStringLiteral("size"), QStringLiteral("Size of the PNG (default 1200x700)."),
