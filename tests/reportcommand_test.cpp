@@ -7,6 +7,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -267,6 +268,9 @@ void ReportCommandTest::badInput_data()
     QTest::newRow("a folder") << QStringList{u"--report"_s, u"csv"_s, log, u"-o"_s, u"DIR"_s} << u"DIR: "_s;
     QTest::newRow("a bad site file") << QStringList{u"--report"_s, u"csv"_s, u"--site"_s, u"BADSITE"_s, log} << u"bad.ini:2: "_s;
     QTest::newRow("no log") << QStringList{u"--report"_s, u"csv"_s, u"DIR/missing.txt"_s} << u"missing.txt: No such file or directory"_s;
+    // A device is written to, not replaced: a copy of /dev/full.
+    QTest::newRow("a device that is full") << QStringList{u"--report"_s, u"csv"_s, log, u"-o"_s, u"DIR/full"_s}
+                                          << u"DIR/full: No space left on device"_s;
     // A file system with room for the CSV but not for the PDF.
     QTest::newRow("a full disk") << QStringList{u"--report"_s, u"pdf"_s, log, u"-o"_s, u"FULL/report.pdf"_s}
                                  << u"FULL/report.pdf: No space left on device"_s;
@@ -296,6 +300,11 @@ void ReportCommandTest::badInput()
         command << (a == u"LOG" ? log : a == u"FULL/report.pdf" ? dir.filePath(QStringLiteral("full/report.pdf")) : a);
     }
     message.replace(QStringLiteral("DIR"), dir.path()).replace(QStringLiteral("FULL"), dir.filePath(QStringLiteral("full")));
+    const QString device = dir.filePath(QStringLiteral("full"));
+    if (args.contains(u"DIR/full"_s)) {
+        if (QProcess::execute(QStringLiteral("mknod"), {device, QStringLiteral("c"), QStringLiteral("1"), QStringLiteral("7")}) != 0)
+            QSKIP("no device nodes here (mknod needs root)");
+    }
     Run r;
     if (full) {
         // A small file system of its own, in a mount namespace of its own.
@@ -321,6 +330,8 @@ void ReportCommandTest::badInput()
     QCOMPARE(r.status, 2);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
     QCOMPARE(contents(old), QByteArray("the report of last month"));
+    if (QFileInfo::exists(device))
+        QVERIFY2(!QFileInfo(device).isFile(), "the device was replaced by a file");
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({QStringLiteral("bad.ini"), QStringLiteral("report.pdf")}));
 }
 

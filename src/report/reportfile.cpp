@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QPdfWriter>
 #include <QSaveFile>
 
@@ -72,6 +73,18 @@ std::optional<QString> ReportFile::save(const QString &path, const QByteArray &b
         QFile out;
         if (!out.open(stdout, QIODevice::WriteOnly) || !writeAll(out, bytes) || !out.flush())
             return QStringLiteral("standard output: %1").arg(out.errorString());
+        return std::nullopt;
+    }
+    // A device or a pipe is written to, never renamed over: a temporary file
+    // moved onto /dev/full would replace the device itself.
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile() && !target.isDir()) {
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly) || !writeAll(out, bytes) || !out.flush())
+            return QStringLiteral("%1: %2").arg(path, out.errorString());
+        out.close();
+        if (out.error() != QFileDevice::NoError)
+            return QStringLiteral("%1: %2").arg(path, out.errorString());
         return std::nullopt;
     }
     QSaveFile out(path);
