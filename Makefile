@@ -6,6 +6,12 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc)
 
+# A site file (data/site.example.ini): the build takes the gateway and the
+# sensors from it instead of the built-in table, and `make package` carries
+# it. It is passed on whether given or not, so that a build folder never
+# keeps a site's table once SITE is left out.
+SITE ?=
+
 # The sanitizer and fuzz builds live in directories of their own.
 SANITIZE_BUILD ?= build-asan
 FUZZ_BUILD     ?= build-fuzz
@@ -25,7 +31,7 @@ bootstrap:
 	@bash scripts/bootstrap.sh
 
 configure: bootstrap
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS) >/dev/null
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) "-DKESTRIN_SITE=$(SITE)" $(CMAKE_ARGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -36,7 +42,7 @@ test: build
 # The whole suite again, built with gcc's AddressSanitizer and
 # UndefinedBehaviorSanitizer (leaks included); CI runs it after `make test`.
 test-sanitize:
-	@$(MAKE) --no-print-directory test BUILD=$(SANITIZE_BUILD) CMAKE_ARGS="$(CMAKE_ARGS) -DKESTRIN_SANITIZE=ON"
+	@$(MAKE) --no-print-directory test BUILD=$(SANITIZE_BUILD) SITE="$(SITE)" CMAKE_ARGS="$(CMAKE_ARGS) -DKESTRIN_SANITIZE=ON"
 
 # libFuzzer targets (fuzz/), built with clang; `make fuzz` runs each for
 # FUZZ_SECONDS, CI for a short while.

@@ -1,6 +1,7 @@
 # What `make install` and the Debian package put on a machine: the programs,
 # a menu entry, icons and AppStream metadata for each window program, the
-# manual pages, the README and the licence.
+# manual pages, the README, the licence and an example site file, and the
+# site file of a build for a site.
 #
 # Included at the end of the top-level CMakeLists.txt, after every
 # add_subdirectory: whether the log viewer is installed depends on whether its
@@ -37,11 +38,11 @@ endfunction()
 install(TARGETS kestrin-3 onewire-gateway-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 set(kestrin_windows "org.kestrin3.logger:kestrin-3")
-set(kestrin_manpages kestrin-3 onewire-gateway-sim)
+set(kestrin_manpages kestrin-3.1 onewire-gateway-sim.1 kestrin-site.5)
 if(TARGET kestrin-logview)
     install(TARGETS kestrin-logview RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     list(APPEND kestrin_windows "org.kestrin3.logview:kestrin-logview")
-    list(APPEND kestrin_manpages kestrin-logview)
+    list(APPEND kestrin_manpages kestrin-logview.1)
 else()
     message(STATUS "kestrin-logview is not part of this build: its menu entry, icons, metadata and manual page are not installed")
 endif()
@@ -74,25 +75,41 @@ foreach(window IN LISTS kestrin_windows)
 endforeach()
 
 # --- manual pages -------------------------------------------------------------
-# The logger's page names the gateway host this build talks to.
+# The logger's page names the gateway host and the sensors of this build.
 foreach(page IN LISTS kestrin_manpages)
-    set(source ${kestrin_data_src}/man/${page}.1)
+    string(REGEX REPLACE "^.*\\." "" section "${page}")
+    set(source ${kestrin_data_src}/man/${page})
     if(EXISTS ${source}.in)
-        configure_file(${source}.in ${kestrin_data_out}/man/${page}.1 @ONLY)
-        set(source ${kestrin_data_out}/man/${page}.1)
+        configure_file(${source}.in ${kestrin_data_out}/man/${page} @ONLY)
+        set(source ${kestrin_data_out}/man/${page})
     endif()
-    kestrin_gzip(${source} ${kestrin_data_out}/man/${page}.1.gz)
-    install(FILES ${kestrin_data_out}/man/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    kestrin_gzip(${source} ${kestrin_data_out}/man/${page}.gz)
+    install(FILES ${kestrin_data_out}/man/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
 endforeach()
 
+# --- the site file ------------------------------------------------------------
+# Where the programs look for it (the XDG rules' /etc/xdg), whatever the
+# prefix; the package marks it a conffile (Package.cmake).
+if(KESTRIN_SITE_FILE)
+    install(FILES ${KESTRIN_SITE_FILE} DESTINATION /etc/xdg/Kestrin-3 RENAME site.ini)
+endif()
+
 # --- documentation --------------------------------------------------------------
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${kestrin_docdir})
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE ${kestrin_data_src}/site.example.ini
+    DESTINATION ${kestrin_docdir})
 
 # Files only the Debian package carries (its copyright file, changelog and
 # lintian overrides); the package is built from both components.
-configure_file(${kestrin_data_src}/debian/changelog.in ${kestrin_data_out}/debian/changelog @ONLY)
-kestrin_gzip(${kestrin_data_out}/debian/changelog ${kestrin_data_out}/debian/changelog.gz)
-install(FILES ${kestrin_data_src}/debian/copyright ${kestrin_data_out}/debian/changelog.gz
+# To Debian a version with a hyphen (a site's, 1.0.0+lab-a) is an upstream
+# version and a revision, and such a package's changelog is
+# changelog.Debian.gz.
+set(changelog changelog)
+if(KESTRIN_PACKAGE_VERSION MATCHES "-")
+    set(changelog changelog.Debian)
+endif()
+configure_file(${kestrin_data_src}/debian/changelog.in ${kestrin_data_out}/debian/${changelog} @ONLY)
+kestrin_gzip(${kestrin_data_out}/debian/${changelog} ${kestrin_data_out}/debian/${changelog}.gz)
+install(FILES ${kestrin_data_src}/debian/copyright ${kestrin_data_out}/debian/${changelog}.gz
     DESTINATION ${kestrin_docdir} COMPONENT debian EXCLUDE_FROM_ALL)
 install(FILES ${kestrin_data_src}/debian/lintian-overrides
     DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME kestrin-3

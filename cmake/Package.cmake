@@ -1,15 +1,27 @@
 # `make package`: a Debian package built by CPack from what `make install`
 # installs, plus the files only a Debian package carries (component debian).
-# The gateway host is the one this build was configured with.
+# The gateway host and the sensors are the ones this build was configured
+# with; a site's package says which site in its version (Site.cmake) and
+# carries the site file as a conffile.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kestrin-3)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VERSION ${KESTRIN_PACKAGE_VERSION})
+if(KESTRIN_SITE_FILE)
+    set(kestrin_built_for "This one reads ${KESTRIN_BUILD_SENSORS} sensors from the gateway at
+${KESTRIN_BUILD_HOST}, those of the site ${KESTRIN_SITE_ID}, and installs its
+site file as /etc/xdg/Kestrin-3/site.ini.")
+    file(WRITE ${PROJECT_BINARY_DIR}/debian/conffiles "/etc/xdg/Kestrin-3/site.ini\n")
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/conffiles)
+else()
+    set(kestrin_built_for "This one reads the built-in table of eleven sensors from the gateway at
+${KESTRIN_BUILD_HOST}.")
+endif()
 set(CPACK_PACKAGE_VENDOR "The Kestrin-3 authors")
 set(CPACK_PACKAGE_CONTACT "${KESTRIN_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "data logger for DS18B20 thermometers behind a 1-Wire gateway")
 set(CPACK_PACKAGE_DESCRIPTION
-"Kestrin-3 reads the eleven DS18B20 temperature sensors of its table, one
-after another, from the web server of a networked 1-Wire gateway, shows each
+"Kestrin-3 reads the DS18B20 temperature sensors of its table, one after
+another, from the web server of a networked 1-Wire gateway, shows each
 reading, and while logging is on appends one record per pass to a text file:
 the time stamp, then one temperature per sensor.
 
@@ -17,8 +29,8 @@ The package holds the logger (kestrin-3), its log viewer (kestrin-logview)
 when it was built, and a simulator of the gateway (onewire-gateway-sim) for
 trying the logger without the hardware.
 
-The gateway's host is fixed when the package is built; this one reads
-${KESTRIN_GATEWAY_HOST}.")
+The gateway's host and the sensors are fixed when the package is built.
+${kestrin_built_for}")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KESTRIN_MAINTAINER}")

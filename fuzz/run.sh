@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 build=${1:?usage: fuzz/run.sh BUILD_DIR SECONDS}
 seconds=${2:?usage: fuzz/run.sh BUILD_DIR SECONDS}
-targets=(page reading request)
+targets=(page reading request site)
 
 failed=()
 for t in "${targets[@]}"; do

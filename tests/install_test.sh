@@ -5,7 +5,7 @@
 # Then `make install`'s tracked install and uninstall into another scratch
 # tree under /usr/local, in which a folder that exists beforehand must stay.
 #
-# Usage: install_test.sh CMAKE BUILD_DIR GATEWAY_HOST WITH_LOGVIEW(0|1)
+# Usage: install_test.sh CMAKE BUILD_DIR GATEWAY_HOST WITH_LOGVIEW(0|1) [SITE_FILE]
 # Exit status 77 (skipped) when one of the validators is missing.
 set -u
 
@@ -13,6 +13,7 @@ cmake=${1:?cmake}
 build=${2:?build folder}
 host=${3:?gateway host}
 with_logview=${4:?0 or 1}
+site_file=${5:-}
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 for tool in desktop-file-validate appstreamcli man readelf; do
@@ -38,8 +39,12 @@ expected_for() {
     ((with_logview)) && windows+=("org.kestrin3.logview kestrin-logview")
     echo "$prefix/bin/onewire-gateway-sim"
     echo "$prefix/share/man/man1/onewire-gateway-sim.1.gz"
+    echo "$prefix/share/man/man5/kestrin-site.5.gz"
     echo "$prefix/share/doc/kestrin-3/README.md"
     echo "$prefix/share/doc/kestrin-3/LICENSE"
+    echo "$prefix/share/doc/kestrin-3/site.example.ini"
+    # The programs look for it there, whatever the prefix.
+    [[ -n $site_file ]] && echo /etc/xdg/Kestrin-3/site.ini
     for window in "${windows[@]}"; do
         read -r id program <<<"$window"
         echo "$prefix/bin/$program"
@@ -92,13 +97,16 @@ for metainfo in "$stage"/usr/share/metainfo/*.xml; do
     id=$(sed -n 's|.*<id>\(.*\)</id>.*|\1|p' "$metainfo")
     [[ -f $stage/usr/share/applications/$id.desktop ]] || fail "$(basename "$metainfo"): no desktop file for $id"
 done
-for page in "$stage"/usr/share/man/man1/*.1.gz; do
+if [[ -n $site_file ]]; then
+    cmp -s "$site_file" "$stage/etc/xdg/Kestrin-3/site.ini" || fail "the installed site.ini is not $site_file"
+fi
+for page in "$stage"/usr/share/man/man[15]/*.gz; do
     warnings=$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -l "$page" 2>&1 >/dev/null)
     [[ -z $warnings ]] || fail "man --warnings on $(basename "$page"): $warnings"
     echo "man --warnings $(basename "$page"): ${warnings:-no warnings}"
 done
 MANWIDTH=200 LC_ALL=C.UTF-8 man -l "$stage/usr/share/man/man1/kestrin-3.1.gz" 2>/dev/null |
-    grep -qF "This copy was built for $host." || fail "kestrin-3(1) does not name the gateway host $host"
+    grep -qF "sensors from the gateway at $host," || fail "kestrin-3(1) does not name the gateway host $host"
 
 # --- make install / make uninstall ----------------------------------------
 tracked=$work/tracked

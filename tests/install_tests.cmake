@@ -9,14 +9,14 @@ endif()
 # install_test reads, so these run one at a time.
 add_test(NAME install_test
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/install_test.sh ${CMAKE_COMMAND} ${PROJECT_BINARY_DIR}
-        ${KESTRIN_GATEWAY_HOST} $<TARGET_EXISTS:kestrin-logview>)
+        ${KESTRIN_BUILD_HOST} $<TARGET_EXISTS:kestrin-logview> "${KESTRIN_SITE_FILE}")
 set_tests_properties(install_test PROPERTIES
     RESOURCE_LOCK install_manifest
     SKIP_RETURN_CODE 77
     TIMEOUT 120)
 
 add_test(NAME package_test
-    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/package_test.sh ${PROJECT_BINARY_DIR} ${PROJECT_VERSION})
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/package_test.sh ${PROJECT_BINARY_DIR} ${KESTRIN_PACKAGE_VERSION})
 set_tests_properties(package_test PROPERTIES
     RESOURCE_LOCK install_manifest
     SKIP_RETURN_CODE 77

@@ -57,8 +57,11 @@ if [[ -f $copyright ]]; then
 else
     fail "no copyright file"
 fi
+# A site's version with a hyphen (1.0.0+lab-a) makes the changelog Debian's own.
+changelog=changelog.gz
+[[ $version == *-* ]] && changelog=changelog.Debian.gz
 for path in usr/bin/kestrin-3 usr/bin/onewire-gateway-sim usr/share/lintian/overrides/kestrin-3 \
-    usr/share/doc/kestrin-3/changelog.gz usr/share/applications/org.kestrin3.logger.desktop; do
+    usr/share/doc/kestrin-3/$changelog usr/share/applications/org.kestrin3.logger.desktop; do
     [[ -e $work/root/$path ]] || fail "the package lacks /$path"
 done
 

@@ -98,6 +98,8 @@ private Q_SLOTS:
     void raisedSensorCountSkipsEmptySlot();
     void windowGoneDuringWait();
     void localeDecimalSeparator();
+    void siteSensors_data();
+    void siteSensors();
 };
 
 void PollingCycleTest::readingsInTableOrder()
@@ -230,6 +232,44 @@ void PollingCycleTest::localeDecimalSeparator()
     QVERIFY(cycle.readSlot(0));
     QCOMPARE(cycle.table().reading(0).value(), 21.5f);
     QCOMPARE(view.temperature, QStringLiteral("21,5"));
+}
+
+void PollingCycleTest::siteSensors_data()
+{
+    // Slots of the built-in table, in the order a site file lists them.
+    QTest::addColumn<QList<int>>("slots");
+    QTest::newRow("one sensor") << QList<int>{7};
+    QTest::newRow("four, out of table order") << QList<int>{5, 0, 12, 2};
+    QTest::newRow("eleven, reversed") << QList<int>{10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0};
+}
+
+void PollingCycleTest::siteSensors()
+{
+    QFETCH(QList<int>, slots);
+    std::vector<QString> ids;
+    FakeView view;
+    for (const int slot : std::as_const(slots)) {
+        ids.push_back(QString::fromLatin1(SensorTable::romIds()[std::size_t(slot)]));
+        view.values.insert(urlOf(slot), QString::number(slot) + QStringLiteral(".25"));
+    }
+    const auto n = qint16(slots.size());
+    PollingCycle cycle(view, QStringLiteral("gw"), ids, n);
+    cycle.prepare();
+    QCOMPARE(cycle.sensorCount(), n);
+    QVERIFY(cycle.runPass(cycle.sensorCount()));
+
+    // A pass reads the site's sensors in its order, and its record holds
+    // one reading each; the rest of the 14 slots stay empty.
+    QCOMPARE(view.navigations.size(), slots.size());
+    QCOMPARE(view.recorded.size(), slots.size());
+    for (qsizetype i = 0; i < slots.size(); ++i) {
+        QCOMPARE(view.navigations.at(i), urlOf(slots.at(i)));
+        QCOMPARE(view.recorded.at(i), float(slots.at(i)) + 0.25f);
+    }
+    for (qint16 slot = n; slot < SensorTable::SlotCount; ++slot)
+        QCOMPARE(cycle.table().url(slot), std::optional<QString>(QString()));
+    QVERIFY(!cycle.table().url(SensorTable::SlotCount));
+    QCOMPARE(view.sensorNum, QString::number(n));
 }
 
 QTEST_GUILESS_MAIN(PollingCycleTest)

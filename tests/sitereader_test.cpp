@@ -1,9 +1,11 @@
 #include "badsites.h"
+#include "sitekeys.h"
 #include "sitelocator.h"
 #include "sitereader.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -50,6 +52,7 @@ private Q_SLOTS:
     void bridgeKeys();
     void defaults();
     void labels();
+    void documentedExample();
     void lookup_data();
     void lookup();
 };
@@ -212,6 +215,24 @@ void SiteReaderTest::labels()
     QCOMPARE(site.label(3), QStringLiteral("Sensor 3"));  // no name
     QCOMPARE(site.label(11), QStringLiteral("Sensor 11")); // a log wider than the site
     QCOMPARE(SiteFile::label(2, QString()), QStringLiteral("Sensor 2"));
+}
+
+void SiteReaderTest::documentedExample()
+{
+    // The example the package ships is a site file the reader takes, and it
+    // shows every key the reader knows, set or commented out.
+    const QString path = QStringLiteral(KESTRIN_SOURCE_DIR "/data/site.example.ini");
+    SiteReader::Result result = SiteReader::read(path);
+    if (const SiteError *error = std::get_if<SiteError>(&result))
+        QFAIL(qPrintable(error->text()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    for (const SiteKeys::Key &key : SiteKeys::all()) {
+        const QRegularExpression shown(QStringLiteral("^([#;] )?%1 = ").arg(QString(key.name)),
+                                       QRegularExpression::MultilineOption);
+        QVERIFY2(text.contains(shown), key.name.data());
+    }
 }
 
 void SiteReaderTest::lookup_data()

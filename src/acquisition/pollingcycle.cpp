@@ -7,16 +7,23 @@
 namespace kestrin {
 
 PollingCycle::PollingCycle(PollingView &view, QString host)
+    : PollingCycle(view, std::move(host), SensorTable::builtInRomIds(), SensorTable::DefaultSensorCount)
+{
+}
+
+PollingCycle::PollingCycle(PollingView &view, QString host, std::vector<QString> romIds, qint16 sensorCount)
     : m_view(view)
     , m_host(std::move(host))
+    , m_romIds(std::move(romIds))
+    , m_polledCount(sensorCount)
 {
 }
 
 void PollingCycle::prepare()
 {
     m_table = SensorTable();
-    m_sensorCount = SensorTable::DefaultSensorCount;
-    m_table.fill(m_host);
+    m_sensorCount = m_polledCount;
+    m_table.fill(m_host, m_romIds);
 }
 
 void PollingCycle::run()

@@ -16,9 +16,14 @@ class PollingCycle final
 public:
     static constexpr int ReadyStateComplete = 4;
 
+    // The built-in table: slots 0 to 12 filled, 11 sensors read.
     explicit PollingCycle(PollingView &view, QString host = SensorTable::builtInHost());
+    // A site's sensors: slot i reads romIds[i], and a pass reads sensorCount
+    // slots.
+    PollingCycle(PollingView &view, QString host, std::vector<QString> romIds, qint16 sensorCount);
 
-    // Steps before the first pass: empty readings, the table filled, 11 sensors.
+    // Steps before the first pass: empty readings, the table filled, the
+    // sensor count set.
     void prepare();
     // Passes until the window is gone; the program normally ends inside.
     void run();
@@ -37,6 +42,8 @@ private:
 
     PollingView &m_view;
     QString m_host;
+    std::vector<QString> m_romIds;
+    qint16 m_polledCount;
     SensorTable m_table;
     qint16 m_sensorCount = 0;
 };

@@ -1,5 +1,7 @@
 #include "sensortable.h"
 
+#include <algorithm>
+
 namespace kestrin {
 
 namespace {
@@ -32,11 +34,24 @@ QString SensorTable::urlFor(const QString &host, const QString &romId)
         + romId + QStringLiteral(",12%7d");
 }
 
+std::vector<QString> SensorTable::builtInRomIds()
+{
+    std::vector<QString> ids;
+    for (const char *id : romIds())
+        ids.push_back(QString::fromLatin1(id));
+    return ids;
+}
+
 void SensorTable::fill(const QString &host)
 {
-    const auto &ids = romIds();
-    for (std::size_t i = 0; i < ids.size(); ++i)
-        m_urls[i] = urlFor(host, QString::fromLatin1(ids[i]));
+    fill(host, builtInRomIds());
+}
+
+void SensorTable::fill(const QString &host, const std::vector<QString> &romIds)
+{
+    const std::size_t filled = std::min(romIds.size(), std::size_t(SlotCount - 1));
+    for (std::size_t i = 0; i < filled; ++i)
+        m_urls[i] = urlFor(host, romIds[i]);
 }
 
 std::optional<QString> SensorTable::url(qint16 slot) const

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 namespace kestrin {
 
@@ -20,6 +21,9 @@ public:
 
     // Fills slots 0 to 12 from the built-in ROM ids; slot 13 stays empty.
     void fill(const QString &host);
+    // Fills slot i from romIds[i], a site's sensors; at most slots 0 to 12
+    // are filled, so slot 13 stays empty here too.
+    void fill(const QString &host, const std::vector<QString> &romIds);
 
     // Checked access: an index outside 0..13 is an error (nullopt / false),
     // never undefined behaviour.
@@ -32,6 +36,7 @@ public:
     static QString urlFor(const QString &host, const QString &romId);
     // The ROM ids of slots 0 to 12, in slot order.
     static const std::array<const char *, 13> &romIds();
+    static std::vector<QString> builtInRomIds();
 
 private:
     std::array<QString, SlotCount> m_urls;

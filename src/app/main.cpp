@@ -2,6 +2,7 @@
 // to it that lives as long as the program.
 
 #include "appinfo.h"
+#include "builtsite.h"
 #include "commondialog.h"
 #include "frmmain.h"
 #include "helpviewer.h"
@@ -85,6 +86,9 @@ int main(int argc, char *argv[])
         .system = system,
         .windowFrame = windowFrame,
         .endProcess = kestrin::endProcess,
+        .gatewayHost = kestrin::BuiltSite::gatewayHost(),
+        .romIds = kestrin::BuiltSite::romIds(),
+        .sensorCount = kestrin::BuiltSite::sensorCount(),
     });
     return EXIT_SUCCESS;
 }

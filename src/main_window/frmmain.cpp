@@ -39,7 +39,7 @@ struct MenuEntry
 frmMain::frmMain(MainWindowServices services, QWidget *parent)
     : QMainWindow(parent)
     , m_services(std::move(services))
-    , m_cycle(*this, m_services.gatewayHost)
+    , m_cycle(*this, m_services.gatewayHost, m_services.romIds, m_services.sensorCount)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(appinfo::mainCaption());

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace kestrin {
 
@@ -35,8 +36,12 @@ struct MainWindowServices
     // The local date and time, for records and the status bar.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
     WebBrowser::Options browserOptions = {};
-    // The gateway every sensor URL names.
+    // The gateway every sensor URL names, the ROM ids of the table's slots
+    // in order, and how many of them a pass reads: the built-in table unless
+    // start-up hands in the site the program was built for.
     QString gatewayHost = SensorTable::builtInHost();
+    std::vector<QString> romIds = SensorTable::builtInRomIds();
+    qint16 sensorCount = SensorTable::DefaultSensorCount;
     // The application's help file; this program ships none.
     QString helpFile = {};
 };

@@ -1,6 +1,7 @@
 #include "sitereader.h"
 
 #include "sitekeys.h"
+#include "sitevalue.h"
 
 #include <QFile>
 #include <QHash>
@@ -37,11 +38,6 @@ QStringView trimmed(QStringView text)
 bool isComment(QStringView text)
 {
     return text.startsWith(u'#') || text.startsWith(u';');
-}
-
-QString hexCodePoint(char32_t c)
-{
-    return QStringLiteral("U+") + QString::number(uint(c), 16).rightJustified(4, u'0').toUpper();
 }
 
 struct SectionSeen
@@ -81,7 +77,7 @@ std::optional<SiteError> Parser::line(int number, QStringView text)
         if (c == 0xFEFF)
             return error(number, QStringLiteral("a byte order mark (U+FEFF) belongs only at the start of the file"));
         if (c != u'\t' && QChar::category(c) == QChar::Other_Control)
-            return error(number, QStringLiteral("control character ") + hexCodePoint(c));
+            return error(number, QStringLiteral("control character ") + SiteValue::codePoint(c));
     }
     const QStringView content = trimmed(text);
     if (content.isEmpty() || isComment(content))

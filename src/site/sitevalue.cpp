@@ -18,11 +18,6 @@ bool allDigits(QStringView text)
     return !text.isEmpty() && std::all_of(text.begin(), text.end(), isAsciiDigit);
 }
 
-QString codePoint(char32_t c)
-{
-    return QStringLiteral("U+") + QString::number(uint(c), 16).rightJustified(4, u'0').toUpper();
-}
-
 // The first character that has no place in a line of text, if any.
 std::optional<char32_t> controlCharacter(QStringView text)
 {
@@ -83,6 +78,8 @@ enum class Port { Optional, Required };
 Parsed<SiteFile::Endpoint> endpoint(QStringView text, Port port)
 {
     const QString shown = SiteValue::quoted(text);
+    const auto fail = [&shown](const QString &why) { return Parsed<SiteFile::Endpoint>::fail(shown + why); };
+    const QString noHost = QStringLiteral(" is no host name, IPv4 address or [IPv6] address");
     SiteFile::Endpoint result;
     QStringView portText;
     bool hasPort = false;
@@ -90,26 +87,23 @@ Parsed<SiteFile::Endpoint> endpoint(QStringView text, Port port)
         const qsizetype close = text.indexOf(u']');
         const QStringView inner = close < 0 ? QStringView() : text.mid(1, close - 1);
         if (close < 0 || !isIpv6(inner))
-            return Parsed<SiteFile::Endpoint>::fail(shown + QStringLiteral(" is no host name, IPv4 address or [IPv6] address"));
+            return fail(noHost);
         result.host = inner.toString().toLower();
         const QStringView rest = text.mid(close + 1);
         if (!rest.isEmpty()) {
             if (rest.front() != u':')
-                return Parsed<SiteFile::Endpoint>::fail(shown + QStringLiteral(" is no host name, IPv4 address or [IPv6] address"));
+                return fail(noHost);
             hasPort = true;
             portText = rest.mid(1);
         }
     } else {
-        if (text.count(u':') > 1) {
-            if (isIpv6(text))
-                return Parsed<SiteFile::Endpoint>::fail(shown + QStringLiteral(" is an IPv6 address without brackets: write [")
-                                                        + text.toString() + u']');
-            return Parsed<SiteFile::Endpoint>::fail(shown + QStringLiteral(" is no host name, IPv4 address or [IPv6] address"));
-        }
+        if (text.count(u':') > 1)
+            return fail(isIpv6(text) ? QStringLiteral(" is an IPv6 address without brackets: write [") + text.toString() + u']'
+                                     : noHost);
         const qsizetype colon = text.indexOf(u':');
         const QStringView host = colon < 0 ? text : text.left(colon);
         if (!isIpv4(host) && !isHostName(host))
-            return Parsed<SiteFile::Endpoint>::fail(shown + QStringLiteral(" is no host name, IPv4 address or [IPv6] address"));
+            return fail(noHost);
         result.host = host.toString();
         if (colon >= 0) {
             hasPort = true;
@@ -118,18 +112,16 @@ Parsed<SiteFile::Endpoint> endpoint(QStringView text, Port port)
     }
     if (!hasPort) {
         if (port == Port::Required)
-            return Parsed<SiteFile::Endpoint>::fail(shown + QStringLiteral(" has no port"));
+            return fail(QStringLiteral(" has no port"));
         return {result, {}};
     }
     if (portText.isEmpty())
-        return Parsed<SiteFile::Endpoint>::fail(shown + QStringLiteral(" has an empty port"));
+        return fail(QStringLiteral(" has an empty port"));
     if (!allDigits(portText))
-        return Parsed<SiteFile::Endpoint>::fail(shown + QStringLiteral(" has port ") + SiteValue::quoted(portText)
-                                                + QStringLiteral(", which is not a number"));
-    const int number = portText.size() > 5 ? 0 : portText.toInt();
+        return fail(QStringLiteral(" has port ") + SiteValue::quoted(portText) + QStringLiteral(", which is not a number"));
+    const qlonglong number = portText.size() > 9 ? 0 : portText.toLongLong();
     if (number < 1 || number > 65535)
-        return Parsed<SiteFile::Endpoint>::fail(shown + QStringLiteral(" has port ") + portText.toString()
-                                                + QStringLiteral(", outside 1..65535"));
+        return fail(QStringLiteral(" has port ") + portText.toString() + QStringLiteral(", outside 1..65535"));
     result.port = static_cast<quint16>(number);
     return {result, {}};
 }
@@ -154,6 +146,11 @@ QString number(double value)
 }
 
 } // namespace
+
+QString SiteValue::codePoint(char32_t c)
+{
+    return QStringLiteral("U+") + QString::number(uint(c), 16).rightJustified(4, u'0').toUpper();
+}
 
 QString SiteValue::quoted(QStringView text)
 {
@@ -185,7 +182,7 @@ Parsed<QString> SiteValue::romId(QStringView text)
 Parsed<QString> SiteValue::name(QStringView text)
 {
     if (const std::optional<char32_t> c = controlCharacter(text))
-        return Parsed<QString>::fail(QStringLiteral("holds a control character (") + codePoint(*c) + u')');
+        return Parsed<QString>::fail(QStringLiteral("holds a control character (") + SiteValue::codePoint(*c) + u')');
     const qsizetype length = text.toUcs4().size();
     if (length > SiteFile::MaxNameLength)
         return Parsed<QString>::fail(QStringLiteral("is %1 characters long; at most %2")
@@ -239,7 +236,7 @@ Parsed<SiteFile::Broker> SiteValue::broker(QStringView text)
 Parsed<QString> SiteValue::absolutePath(QStringView text)
 {
     if (const std::optional<char32_t> c = controlCharacter(text))
-        return Parsed<QString>::fail(QStringLiteral("holds a control character (") + codePoint(*c) + u')');
+        return Parsed<QString>::fail(QStringLiteral("holds a control character (") + SiteValue::codePoint(*c) + u')');
     if (!text.startsWith(u'/'))
         return Parsed<QString>::fail(quoted(text) + QStringLiteral(" is not an absolute path"));
     return {QDir::cleanPath(text.toString()), {}};
@@ -248,7 +245,7 @@ Parsed<QString> SiteValue::absolutePath(QStringView text)
 Parsed<QString> SiteValue::text(QStringView text)
 {
     if (const std::optional<char32_t> c = controlCharacter(text))
-        return Parsed<QString>::fail(QStringLiteral("holds a control character (") + codePoint(*c) + u')');
+        return Parsed<QString>::fail(QStringLiteral("holds a control character (") + SiteValue::codePoint(*c) + u')');
     return {text.toString(), {}};
 }
 

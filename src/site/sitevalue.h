@@ -51,6 +51,8 @@ public:
 
     // A value as a message shows it: in quotes, cut after 40 characters.
     static QString quoted(QStringView text);
+    // "U+0009".
+    static QString codePoint(char32_t c);
 };
 
 } // namespace kestrin
