@@ -18,7 +18,7 @@ FUZZ_BUILD     ?= build-fuzz
 FUZZ_CXX       ?= clang++-14
 FUZZ_SECONDS   ?= 300
 
-.PHONY: all bootstrap configure build test run bench clean test-sanitize fuzz-build fuzz install uninstall package
+.PHONY: all bootstrap configure build test run bench screenshots clean test-sanitize fuzz-build fuzz install uninstall package
 
 # `make install` honours PREFIX and DESTDIR; `make uninstall` removes what it
 # installed, folders it created included (cmake/TrackedInstall.cmake).
@@ -58,6 +58,10 @@ run: build
 
 bench: build
 	@bash bench/run.sh $(BUILD)
+
+# docs/main-window.png and docs/logview.png, from the real programs under Xvfb.
+screenshots: build
+	@bash scripts/screenshots.sh $(BUILD)
 
 install: build
 	@DESTDIR="$(DESTDIR)" cmake -DMODE=install -DBUILD_DIR=$(BUILD) -DPREFIX=$(PREFIX) -P cmake/TrackedInstall.cmake

@@ -74,7 +74,10 @@ int window(const QString &path)
         return 1;
     w.chartView()->viewport()->repaint();
     const double loaded = double(clock.nsecsElapsed()) / 1e9;
-    std::printf("chart shown after %.2f s (%lld records)\n", loaded, qlonglong(w.series().size()));
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("chart shown after %.2f s (%lld records), peak resident %ld KiB\n", loaded,
+                qlonglong(w.series().size()), usage.ru_maxrss);
 
     LogChartView *chart = w.chartView();
     std::vector<double> frames;

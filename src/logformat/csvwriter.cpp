@@ -1,17 +1,21 @@
 #include "csvwriter.h"
 
+#include "loglineparser.h"
 #include "logreader.h"
 
 #include <QDate>
 
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 
 namespace kestrin {
 
 namespace {
 
 constexpr qint64 UnixEpochJulianDay = 2440588;
+constexpr qsizetype LogLineParserMaxReadings = LogLineParser::MaxReadings;
 
 void twoDigits(int v, QByteArray &out)
 {
@@ -70,19 +74,71 @@ void CsvWriter::appendReading(float value, QByteArray &out)
 void CsvWriter::appendRows(const LogBatch &batch, QByteArray &out)
 {
     const int n = batch.readingsPerRecord;
+    // Written straight into the array's room, a day's date and an offset's
+    // text worked out once: a year's CSV is 4 million rows.
+    constexpr qsizetype MaxRow = 32 + 16 * LogLineParserMaxReadings;
+    qint64 day = std::numeric_limits<qint64>::min();
+    int offsetShown = std::numeric_limits<int>::min();
+    char date[16], zone[8];
+    qsizetype dateLength = 0;
     for (qsizetype i = 0; i < batch.size(); ++i) {
-        appendTime(batch.times[i], batch.offsets[i], out);
+        const qsizetype at = out.size();
+        out.resize(at + MaxRow);
+        char *p = out.data() + at;
+        const int offset = batch.offsets[i];
+        const qint64 wall = batch.times[i] + offset;
+        const qint64 days = floorDiv(wall, 86400);
+        if (days != day) {
+            day = days;
+            QByteArray text;
+            const QDate d = QDate::fromJulianDay(days + UnixEpochJulianDay);
+            char year[16];
+            const auto y = std::to_chars(year, year + sizeof year, d.year());
+            text.append(year, y.ptr - year);
+            text.append('-');
+            twoDigits(d.month(), text);
+            text.append('-');
+            twoDigits(d.day(), text);
+            text.append('T');
+            dateLength = std::min<qsizetype>(text.size(), sizeof date);
+            std::memcpy(date, text.constData(), std::size_t(dateLength));
+        }
+        if (offset != offsetShown) {
+            offsetShown = offset;
+            const int off = std::abs(offset);
+            zone[0] = offset < 0 ? '-' : '+';
+            zone[1] = char('0' + off / 3600 / 10);
+            zone[2] = char('0' + off / 3600 % 10);
+            zone[3] = ':';
+            zone[4] = char('0' + off / 60 % 60 / 10);
+            zone[5] = char('0' + off / 60 % 60 % 10);
+        }
+        std::memcpy(p, date, std::size_t(dateLength));
+        p += dateLength;
+        const int seconds = int(wall - days * 86400);
+        const int fields[3] = {seconds / 3600, seconds / 60 % 60, seconds % 60};
+        for (int f = 0; f < 3; ++f) {
+            if (f > 0)
+                *p++ = ':';
+            *p++ = char('0' + fields[f] / 10);
+            *p++ = char('0' + fields[f] % 10);
+        }
+        std::memcpy(p, zone, 6);
+        p += 6;
         const float *v = batch.values.data() + i * n;
         for (int j = 0; j < n; ++j) {
-            out.append(',');
-            appendReading(v[j], out);
+            *p++ = ',';
+            p = std::to_chars(p, p + 16, v[j]).ptr;
         }
-        out.append("\r\n");
+        *p++ = '\r';
+        *p++ = '\n';
+        out.resize(p - out.constData());
     }
 }
 
 std::optional<QString> CsvWriter::exportLog(const QString &path, const QLocale &locale, QIODevice &out,
-                                            const std::function<void(const LogProblem &)> &skipped)
+                                            const std::function<void(const LogProblem &)> &skipped,
+                                            const QString &outName)
 {
     // Problems before the first record are held back: when no record comes
     // at all, the one error says more than a line-by-line list.
@@ -113,7 +169,7 @@ std::optional<QString> CsvWriter::exportLog(const QString &path, const QLocale &
                 held.push_back(p);
         }
         if (!text.isEmpty() && out.write(text) != text.size())
-            writeError = out.errorString();
+            writeError = QStringLiteral("%1: %2").arg(outName, out.errorString());
     };
     const LogReader::FileResult result = LogReader::readFile(path, locale, sink);
     if (result.error)

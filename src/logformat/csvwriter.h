@@ -27,9 +27,11 @@ public:
 
     // Writes the CSV of a whole log to `out`; lines that are no record go to
     // `skipped` (none when the file holds no record at all: the error says
-    // it). Returns the error that stopped it, if any.
+    // it). Returns the error that stopped it, if any; a failed write says
+    // "OUTNAME: reason".
     static std::optional<QString> exportLog(const QString &path, const QLocale &locale, QIODevice &out,
-                                            const std::function<void(const LogProblem &)> &skipped);
+                                            const std::function<void(const LogProblem &)> &skipped,
+                                            const QString &outName = QStringLiteral("output"));
 };
 
 } // namespace kestrin

@@ -25,6 +25,9 @@ struct LogBatch
     std::vector<qint32> offsets; // seconds east of UTC at that moment
     std::vector<float> values;
     std::vector<LogProblem> problems;
+    // How far into the file reading had come with this batch, and the
+    // file's size then (0 where unknown).
+    qint64 fileOffset = 0, fileSize = 0;
 
     qsizetype size() const { return qsizetype(times.size()); }
 };

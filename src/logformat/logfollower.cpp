@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSemaphore>
 
 namespace kestrin {
 
@@ -16,12 +17,18 @@ LogFollower::LogFollower(const QString &path, const QLocale &locale, QObject *pa
     , m_path(path)
     , m_locale(locale)
     , m_reader(std::make_unique<LogReader>(locale))
+    , m_credits(std::make_shared<QSemaphore>(BatchesInFlight))
 {
     m_reader->setProblemLimit(ProblemsDescribed);
     qRegisterMetaType<kestrin::LogBatchPtr>();
 }
 
 LogFollower::~LogFollower() = default;
+
+void LogFollower::requestStop()
+{
+    m_stopping = true;
+}
 
 void LogFollower::start()
 {
@@ -30,11 +37,13 @@ void LogFollower::start()
         m_timer->setSingleShot(true);
         connect(m_timer, &QTimer::timeout, this, &LogFollower::poll);
     }
-    m_timer->start(0);
+    if (!m_stopping)
+        m_timer->start(0);
 }
 
 void LogFollower::stop()
 {
+    m_stopping = true;
     if (m_timer)
         m_timer->stop();
 }
@@ -50,8 +59,38 @@ void LogFollower::restart()
     Q_EMIT restarted();
 }
 
+bool LogFollower::send(LogBatch &&batch)
+{
+    if (batch.size() == 0 && batch.problems.empty())
+        return !m_stopping;
+    while (!m_credits->tryAcquire(1, 50))
+        if (m_stopping)
+            return false;
+    if (m_stopping) {
+        m_credits->release();
+        return false;
+    }
+    std::shared_ptr<QSemaphore> credits = m_credits;
+    const LogBatchPtr out(new LogBatch(std::move(batch)), [credits](const LogBatch *b) {
+        delete b;
+        credits->release();
+    });
+    Q_EMIT batchRead(out);
+    return true;
+}
+
+void LogFollower::noteSkipped(qint64 &undescribed)
+{
+    if (m_reader->problemsNotDescribed() != undescribed) {
+        undescribed = m_reader->problemsNotDescribed();
+        Q_EMIT moreSkipped(undescribed);
+    }
+}
+
 void LogFollower::poll()
 {
+    if (m_stopping)
+        return;
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (!m_failed) {
@@ -73,41 +112,63 @@ void LogFollower::poll()
     }
     m_modified = modified;
     if (size == m_offset) {
-        if (!m_caughtUp) {
-            m_caughtUp = true;
-            Q_EMIT caughtUp(m_reader->recordsRead());
+        reachedEnd();
+        m_timer->start(PollMilliseconds);
+        return;
+    }
+    if (m_head.size() < HeadBytes && m_offset < HeadBytes) {
+        file.seek(0);
+        m_head = file.read(HeadBytes);
+    }
+    qint64 undescribed = m_reader->problemsNotDescribed();
+    if (size - m_offset > 2 * PieceBytes) {
+        // A large stretch, such as the whole file at first: every core reads.
+        m_offset = m_reader->feedFile(file, m_offset, size, [&](LogBatch &batch, qint64 done) {
+            noteSkipped(undescribed);
+            batch.fileOffset = done;
+            batch.fileSize = size;
+            if (!send(std::move(batch)))
+                return false;
+            if (!m_caughtUp)
+                Q_EMIT progress(done, size);
+            return true;
+        });
+        if (m_stopping)
+            return;
+    } else {
+        file.seek(m_offset);
+        const QByteArray piece = file.read(std::min(PieceBytes, size - m_offset));
+        if (piece.isEmpty()) {
+            m_timer->start(PollMilliseconds);
+            return;
         }
-        m_timer->start(PollMilliseconds);
-        return;
+        m_offset += piece.size();
+        LogBatch batch;
+        m_reader->feed(piece, batch);
+        batch.fileOffset = m_offset;
+        batch.fileSize = size;
+        noteSkipped(undescribed);
+        if (!send(std::move(batch)))
+            return;
+        if (!m_caughtUp)
+            Q_EMIT progress(m_offset, size);
     }
-    file.seek(m_offset);
-    const QByteArray piece = file.read(std::min(PieceBytes, size - m_offset));
-    if (piece.isEmpty()) {
-        m_timer->start(PollMilliseconds);
-        return;
-    }
-    if (m_head.size() < HeadBytes && m_offset < HeadBytes)
-        m_head = QByteArray(m_head + piece).left(HeadBytes);
-    m_offset += piece.size();
-    auto batch = std::make_shared<LogBatch>();
-    const qint64 undescribed = m_reader->problemsNotDescribed();
-    m_reader->feed(piece, *batch);
-    if (m_reader->problemsNotDescribed() != undescribed)
-        Q_EMIT moreSkipped(m_reader->problemsNotDescribed());
-    if (batch->size() > 0 || !batch->problems.empty())
-        Q_EMIT batchRead(batch);
-    if (!m_caughtUp)
-        Q_EMIT progress(m_offset, size);
     const bool atEnd = m_offset >= size;
-    if (atEnd && !m_caughtUp) {
-        m_caughtUp = true;
-        if (m_reader->recordsRead() == 0 && m_reader->linesRead() > 0 && !m_failed) {
-            m_failed = true;
-            Q_EMIT failed(LogReader::notALog(m_path, *m_reader));
-        }
-        Q_EMIT caughtUp(m_reader->recordsRead());
-    }
+    if (atEnd)
+        reachedEnd();
     m_timer->start(atEnd ? PollMilliseconds : 0);
+}
+
+void LogFollower::reachedEnd()
+{
+    if (m_caughtUp)
+        return;
+    m_caughtUp = true;
+    if (m_reader->recordsRead() == 0 && m_reader->linesRead() > 0 && !m_failed) {
+        m_failed = true;
+        Q_EMIT failed(LogReader::notALog(m_path, *m_reader));
+    }
+    Q_EMIT caughtUp(m_reader->recordsRead());
 }
 
 } // namespace kestrin

@@ -9,15 +9,22 @@
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
 #include <memory>
+
+class QSemaphore;
 
 namespace kestrin {
 
-// Follows a log while the logger appends to it: reads what is there in
-// pieces, then every quarter second only the bytes that were added. A file
-// that became shorter or whose first bytes changed was truncated or
-// replaced, and is read again from its start. Meant to live on a thread of
-// its own so a large file never holds up the window.
+// Follows a log while the logger appends to it: reads what is there (a large
+// file on every core), then every quarter second only the bytes that were
+// added. A file that became shorter or whose first bytes changed was
+// truncated or replaced, and is read again from its start. Meant to live on
+// a thread of its own so a large file never holds up the window.
+//
+// At most BatchesInFlight batches are out at a time: a receiver that is
+// busy holds the reading back instead of letting batches pile up. A batch
+// counts until the last copy of its pointer is gone.
 class LogFollower final : public QObject
 {
     Q_OBJECT
@@ -25,6 +32,7 @@ class LogFollower final : public QObject
 public:
     static constexpr int PollMilliseconds = 250;
     static constexpr qint64 PieceBytes = 4 * 1024 * 1024;
+    static constexpr int BatchesInFlight = 6;
     // Lines that are no record, described each; more are only counted.
     static constexpr qint64 ProblemsDescribed = 1000;
 
@@ -32,6 +40,10 @@ public:
     ~LogFollower() override;
 
     QString path() const { return m_path; }
+
+    // From any thread: ends a reading under way at the next piece, and any
+    // wait for the receiver. The follower reads nothing more afterwards.
+    void requestStop();
 
 public Q_SLOTS:
     void start();
@@ -52,6 +64,12 @@ Q_SIGNALS:
 private:
     void poll();
     void restart();
+    // Hands a batch out, once the receiver has room for it; false when
+    // stopped meanwhile.
+    bool send(LogBatch &&batch);
+    void noteSkipped(qint64 &undescribed);
+    // The first time everything there is has been read.
+    void reachedEnd();
 
     QString m_path;
     QLocale m_locale;
@@ -62,6 +80,8 @@ private:
     QDateTime m_modified;
     bool m_caughtUp = false;
     bool m_failed = false;
+    std::atomic<bool> m_stopping{false};
+    std::shared_ptr<QSemaphore> m_credits;
 };
 
 } // namespace kestrin

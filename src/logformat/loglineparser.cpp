@@ -1,16 +1,11 @@
 #include "loglineparser.h"
 
+#include "localclock.h"
 #include "numberformat.h"
 
 #include <charconv>
 
 namespace kestrin {
-
-namespace {
-
-constexpr int MaxReadings = 64;
-
-} // namespace
 
 LogLineParser::LogLineParser(const QLocale &locale)
     : m_stamps(locale)
@@ -81,7 +76,7 @@ bool LogLineParser::reading(QStringView line, qsizetype &pos, float &value) cons
     return ec == std::errc() && end == buffer + len;
 }
 
-bool LogLineParser::parse(QStringView line, Record &record, std::vector<float> &values, QString &reason)
+bool LogLineParser::parse(QStringView line, Record &record, std::vector<float> &values, QString &reason) const
 {
     if (line.isEmpty()) {
         reason = QStringLiteral("an empty line");
@@ -131,10 +126,7 @@ bool LogLineParser::parse(QStringView line, Record &record, std::vector<float> &
             return fail(QStringLiteral("no \" , \" after reading %1").arg(index));
         pos += 3;
     }
-    const LocalClock::Moment moment = m_clock.resolve(stamp->date, stamp->secondsOfDay, m_previousUtc);
-    m_previousUtc = moment.utc;
-    record.utc = moment.utc;
-    record.offset = moment.offset;
+    record.wall = LocalClock::wallSeconds(stamp->date, stamp->secondsOfDay);
     return true;
 }
 

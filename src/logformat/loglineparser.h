@@ -1,13 +1,11 @@
 #pragma once
 
-#include "localclock.h"
 #include "timestampparser.h"
 
 #include <QLocale>
 #include <QString>
 #include <QStringView>
 
-#include <limits>
 #include <vector>
 
 namespace kestrin {
@@ -22,15 +20,17 @@ class LogLineParser final
 public:
     struct Record
     {
-        qint64 utc = 0;
-        int offset = 0;
+        qint64 wall = 0; // wall-clock seconds since 1970, as LocalClock takes them
     };
+
+    // A line with more readings than this is no record.
+    static constexpr int MaxReadings = 64;
 
     explicit LogLineParser(const QLocale &locale);
 
     // Appends the readings to `values` only when the whole line is a record;
     // otherwise says why it is not one.
-    bool parse(QStringView line, Record &record, std::vector<float> &values, QString &reason);
+    bool parse(QStringView line, Record &record, std::vector<float> &values, QString &reason) const;
 
     const TimeStampParser &timeStamps() const { return m_stamps; }
 
@@ -40,9 +40,7 @@ private:
     bool reading(QStringView line, qsizetype &pos, float &value) const;
 
     TimeStampParser m_stamps;
-    LocalClock m_clock;
     char16_t m_separators[3];
-    qint64 m_previousUtc = std::numeric_limits<qint64>::min();
 };
 
 } // namespace kestrin

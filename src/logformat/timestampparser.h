@@ -36,7 +36,7 @@ public:
 
     static QString plainForm(QStringView text);
 
-private:
+    // The stamp's form taken apart, for readers that match it byte by byte.
     enum class Field { Literal, Space, Day, DayName, Month, MonthName, Year, Hour12, Hour24, Minute, Second, AmPm };
     struct Token
     {
@@ -44,7 +44,16 @@ private:
         int width = 0; // digits: 1 = one or two, 2 = exactly two, 4 = exactly four
         QString text;  // literal text
     };
+    // False when the form has fields only QLocale reads (time zones, eras).
+    bool compiled() const { return m_compiled; }
+    const QList<Token> &tokens() const { return m_tokens; }
+    QString amText() const { return m_am; }
+    QString pmText() const { return m_pm; }
+    // [month - 1] and [day - 1]: every form of each name, in plain form.
+    const QList<QStringList> &monthNames() const { return m_monthNames; }
+    const QList<QStringList> &dayNames() const { return m_dayNames; }
 
+private:
     std::optional<Result> parseFallback(QStringView plain) const;
     // Index (1-12 or 0-6) of the longest name in `names` at the start of `text`.
     static int matchName(QStringView text, const QList<QStringList> &names, qsizetype &length);

@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <limits>
 
 namespace kestrin {
 
@@ -30,6 +31,10 @@ QColor colourOf(int sensor)
     return sensor < count ? base : base.darker(150);
 }
 
+// Room a label needs on either axis, in pixels.
+constexpr int TimeLabelWidth = 110;
+constexpr int ValueLabelHeight = 36;
+
 } // namespace
 
 LogChartView::LogChartView(const LogSeries &series, const QLocale &locale, QWidget *parent)
@@ -37,15 +42,21 @@ LogChartView::LogChartView(const LogSeries &series, const QLocale &locale, QWidg
     , m_series(series)
     , m_locale(locale)
     , m_chart(new QChart)
-    , m_timeAxis(new QDateTimeAxis)
+    , m_timeAxis(new QCategoryAxis)
     , m_valueAxis(new QValueAxis)
 {
     m_chart->setLocale(locale);
     m_chart->setLocalizeNumbers(true);
     m_chart->legend()->setAlignment(Qt::AlignRight);
-    m_timeAxis->setTickCount(6);
+    m_timeAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    m_valueAxis->setTickType(QValueAxis::TicksDynamic);
+    m_valueAxis->setTickAnchor(0);
     m_valueAxis->setTitleText(tr("°C"));
     setChart(m_chart);
+    // The marks drawn over the plot move with it: when the axes' labels or
+    // the legend change its size, all of it is drawn again, or marks of the
+    // old place stay on the screen.
+    connect(m_chart, &QChart::plotAreaChanged, viewport(), qOverload<>(&QWidget::update));
     // Plain pixels: cheaper with a screenful of points, and every line's
     // colour stays exact.
     setRenderHint(QPainter::Antialiasing, false);
@@ -54,58 +65,104 @@ LogChartView::LogChartView(const LogSeries &series, const QLocale &locale, QWidg
     setRubberBand(QChartView::NoRubberBand);
 }
 
-void LogChartView::ensureLines()
+QString LogChartView::sensorName(int sensor) const
 {
-    while (int(m_lines.size()) < m_series.sensors()) {
-        const int sensor = int(m_lines.size());
+    const QString name = m_names.value(sensor);
+    return name.isEmpty() ? tr("Sensor %1").arg(sensor + 1) : name;
+}
+
+void LogChartView::setSensorNames(const QStringList &names)
+{
+    m_names = names;
+    for (int s = 0; s < int(m_lines.size()); ++s)
+        m_lines[std::size_t(s)]->setName(sensorName(s));
+}
+
+void LogChartView::removeLines()
+{
+    for (QLineSeries *line : m_lines) {
+        m_chart->removeSeries(line);
+        delete line;
+    }
+    m_lines.clear();
+    m_points.clear();
+}
+
+void LogChartView::matchLines()
+{
+    if (int(m_lines.size()) == m_series.sensors())
+        return;
+    removeLines();
+    for (int sensor = 0; sensor < m_series.sensors(); ++sensor) {
         auto *line = new QLineSeries(m_chart);
-        line->setName(tr("Sensor %1").arg(sensor + 1));
+        line->setName(sensorName(sensor));
         QPen pen(colourOf(sensor));
         pen.setWidth(1);
         line->setPen(pen);
         m_chart->addSeries(line);
         // Axes added before any series stay undrawn in Qt Charts 6.4.
-        if (sensor == 0) {
+        if (!m_axesAdded) {
             m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
             m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
+            m_axesAdded = true;
         }
         line->attachAxis(m_timeAxis);
         line->attachAxis(m_valueAxis);
         m_lines.push_back(line);
+        m_points.emplace_back();
         // The legend entry shows and hides its line.
-        QLegendMarker *marker = m_chart->legend()->markers(line).value(0);
-        if (marker) {
-            connect(marker, &QLegendMarker::clicked, this, [this, line, marker] {
-                line->setVisible(!line->isVisible());
-                marker->setVisible(true);
-                QColor label = marker->labelBrush().color();
-                label.setAlphaF(line->isVisible() ? 1.0 : 0.35);
-                marker->setLabelBrush(label);
-                QColor box = marker->brush().color();
-                box.setAlphaF(line->isVisible() ? 1.0 : 0.25);
-                marker->setBrush(box);
-                redraw();
-            });
-        }
+        if (QLegendMarker *marker = m_chart->legend()->markers(line).value(0))
+            connect(marker, &QLegendMarker::clicked, this, [this, line] { toggleLine(line); });
     }
+}
+
+void LogChartView::toggleLine(QLineSeries *line)
+{
+    line->setVisible(!line->isVisible());
+    if (QLegendMarker *marker = m_chart->legend()->markers(line).value(0)) {
+        marker->setVisible(true);
+        QColor label = marker->labelBrush().color();
+        label.setAlphaF(line->isVisible() ? 1.0 : 0.35);
+        marker->setLabelBrush(label);
+        QColor box = marker->brush().color();
+        box.setAlphaF(line->isVisible() ? 1.0 : 0.25);
+        marker->setBrush(box);
+    }
+    redraw();
 }
 
 int LogChartView::visibleLines() const
 {
     int n = 0;
-    for (const QLineSeries *line : m_lines)
-        n += line->isVisible() && line->count() > 0 ? 1 : 0;
+    for (int s = 0; s < int(m_lines.size()); ++s)
+        n += m_lines[std::size_t(s)]->isVisible() && pointsShown(s) > 0 ? 1 : 0;
     return n;
+}
+
+int LogChartView::pointsShown(int sensor) const
+{
+    if (sensor < 0 || sensor >= int(m_points.size()) || !m_lines[std::size_t(sensor)]->isVisible())
+        return 0;
+    return int(m_points[std::size_t(sensor)].size());
 }
 
 void LogChartView::dataChanged(bool keepView)
 {
-    ensureLines();
+    matchLines();
     m_gaps = m_series.gaps();
     m_flatRuns = m_series.flatRuns();
     if (m_series.size() == 0) {
-        for (QLineSeries *line : m_lines)
-            line->clear();
+        // Nothing of a log that is gone stays: no range, no ticks, no marks.
+        m_from = m_to = m_previousLast = 0;
+        m_hoverX = -1;
+        for (QList<QPointF> &points : m_points)
+            points.clear();
+        for (const QString &label : m_timeAxis->categoriesLabels())
+            m_timeAxis->remove(label);
+        m_timeTitle.clear();
+        m_timeAxis->setTitleText(QString());
+        m_valueAxis->setRange(0, 1);
+        viewport()->update();
         return;
     }
     const double last = double(m_series.times().back()) * 1000.0;
@@ -143,17 +200,49 @@ void LogChartView::setTimeRange(double fromMsecs, double toMsecs)
     redraw();
 }
 
+void LogChartView::setTimeTicks()
+{
+    const int columns = std::max(1, int(m_chart->plotArea().width()));
+    const AxisTicks::TimeScale scale = AxisTicks::times(m_from, m_to, std::max(2, columns / TimeLabelWidth), m_locale);
+    for (const QString &label : m_timeAxis->categoriesLabels())
+        m_timeAxis->remove(label);
+    m_timeAxis->setRange(m_from, m_to);
+    m_timeAxis->setStartValue(m_from);
+    // A category axis keys its ticks by label; the same clock time on two
+    // days gets an invisible mark to stay a tick of its own.
+    QStringList used;
+    for (const AxisTicks::TimeTick &tick : scale.ticks) {
+        QString label = tick.label;
+        while (used.contains(label))
+            label += u'\u200b';
+        used.append(label);
+        m_timeAxis->append(label, tick.msecs);
+    }
+    m_timeTitle = scale.title;
+    m_timeAxis->setTitleText(scale.title);
+}
+
+QStringList LogChartView::timeLabels() const
+{
+    QStringList labels = m_timeAxis->categoriesLabels();
+    for (QString &label : labels)
+        label.remove(u'\u200b');
+    return labels;
+}
+
 void LogChartView::redraw()
 {
-    if (m_lines.empty() || m_to <= m_from)
+    if (m_lines.empty() || m_series.size() == 0 || m_to <= m_from)
         return;
     const int columns = std::max(1, int(m_chart->plotArea().width()));
+    std::vector<bool> wanted(m_lines.size());
+    for (std::size_t s = 0; s < m_lines.size(); ++s)
+        wanted[s] = m_lines[s]->isVisible();
+    std::vector<QList<QPointF>> reduced = m_series.reduce(wanted, m_from, m_to, columns);
     double lo = std::numeric_limits<double>::max();
     double hi = std::numeric_limits<double>::lowest();
-    std::vector<QList<QPointF>> reduced(m_lines.size());
-    for (int s = 0; s < int(m_lines.size()); ++s) {
-        reduced[s] = m_series.reduce(s, m_from, m_to, columns);
-        if (!m_lines[s]->isVisible())
+    for (std::size_t s = 0; s < m_lines.size(); ++s) {
+        if (!wanted[s] || s >= reduced.size())
             continue;
         for (const QPointF &p : std::as_const(reduced[s])) {
             if (p.x() >= m_from && p.x() <= m_to) {
@@ -162,25 +251,19 @@ void LogChartView::redraw()
             }
         }
     }
-    // Each change of an axis lays out every line again: the lines are
-    // emptied first so that only the new points are laid out, once.
-    for (QLineSeries *line : m_lines)
-        line->clear();
     if (lo > hi) {
         lo = 0;
         hi = 1;
     }
-    const double pad = std::max(0.5, (hi - lo) * 0.05);
-    m_valueAxis->setRange(std::floor(lo - pad), std::ceil(hi + pad));
-    // Seconds on the time axis only where minutes would repeat.
-    const QString clock = m_to - m_from < 20 * 60 * 1000.0 ? LocaleFormats::timeWithSeconds(m_locale)
-                                                          : LocaleFormats::hoursAndMinutes(m_locale);
-    const QString format = LocaleFormats::shortDateFourDigitYear(m_locale) + u' ' + clock;
-    if (m_timeAxis->format() != format)
-        m_timeAxis->setFormat(format);
-    m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(m_from)), QDateTime::fromMSecsSinceEpoch(qint64(m_to)));
-    for (int s = 0; s < int(m_lines.size()); ++s)
-        m_lines[s]->replace(reduced[s]);
+    const double pad = std::max(0.25, (hi - lo) * 0.05);
+    const int rows = std::max(2, int(m_chart->plotArea().height()) / ValueLabelHeight);
+    const AxisTicks::ValueScale scale = AxisTicks::values(lo - pad, hi + pad, rows);
+    m_valueAxis->setTickInterval(scale.step);
+    m_valueAxis->setLabelFormat(QStringLiteral("%.%1f").arg(scale.decimals));
+    m_valueAxis->setRange(scale.from, scale.to);
+    setTimeTicks();
+    for (std::size_t s = 0; s < m_points.size(); ++s)
+        m_points[s] = s < reduced.size() ? std::move(reduced[s]) : QList<QPointF>();
     viewport()->update();
 }
 
@@ -195,11 +278,15 @@ QString LogChartView::hoverTextAt(double msecs) const
     const qsizetype i = m_series.nearest(qint64(std::llround(msecs / 1000.0)));
     if (i < 0)
         return {};
-    const QDateTime when = QDateTime::fromSecsSinceEpoch(m_series.times()[i]);
+    // The record's own clock time: what the log says, with its offset.
+    const QDateTime when = QDateTime::fromSecsSinceEpoch(m_series.times()[std::size_t(i)], Qt::OffsetFromUTC,
+                                                         m_series.offsetAt(i));
     QString text = m_locale.toString(when, LocaleFormats::shortDateFourDigitYear(m_locale) + u' '
                                                + LocaleFormats::timeWithSeconds(m_locale));
-    for (int s = 0; s < m_series.sensors(); ++s)
-        text += QStringLiteral("   %1: %2").arg(s + 1).arg(NumberFormat::displayText(m_series.column(s)[i], m_locale));
+    for (int s = 0; s < m_series.sensors(); ++s) {
+        const QString label = m_names.value(s).isEmpty() ? QString::number(s + 1) : m_names.value(s);
+        text += QStringLiteral("   %1: %2").arg(label, NumberFormat::displayText(m_series.column(s)[std::size_t(i)], m_locale));
+    }
     return text;
 }
 
@@ -252,7 +339,7 @@ void LogChartView::mouseMoveEvent(QMouseEvent *event)
                                   QPoint(std::max(at.x(), m_pressAt.x()), plot.bottom())));
     }
     m_hoverX = mapToScene(at).x();
-    if (m_chart->plotArea().contains(mapToScene(at)))
+    if (m_series.size() > 0 && m_chart->plotArea().contains(mapToScene(at)))
         Q_EMIT hovered(hoverTextAt(msecsAt(m_hoverX)));
     else
         m_hoverX = -1;
@@ -295,27 +382,44 @@ void LogChartView::resizeEvent(QResizeEvent *event)
 void LogChartView::drawForeground(QPainter *painter, const QRectF &rect)
 {
     QChartView::drawForeground(painter, rect);
-    if (m_to <= m_from)
+    if (m_to <= m_from || m_series.size() == 0)
         return;
     const QRectF plot = m_chart->plotArea();
-    auto xOf = [&](qint64 utc) {
-        return plot.left() + (double(utc) * 1000.0 - m_from) / (m_to - m_from) * plot.width();
-    };
+    const double vmin = m_valueAxis->min(), vmax = m_valueAxis->max();
+    if (!(vmax > vmin))
+        return;
+    const double sx = plot.width() / (m_to - m_from), sy = plot.height() / (vmax - vmin);
+    auto xOf = [&](double msecs) { return plot.left() + (msecs - m_from) * sx; };
+    auto yOf = [&](double value) { return plot.bottom() - (value - vmin) * sy; };
     painter->save();
     painter->setClipRect(plot);
+    painter->setRenderHint(QPainter::Antialiasing, false);
     // Gaps: the logger was stopped or not logging.
     for (const LogSeries::Gap &gap : std::as_const(m_gaps)) {
-        const QRectF band(QPointF(xOf(gap.from), plot.top()), QPointF(xOf(gap.to), plot.bottom()));
+        const QRectF band(QPointF(xOf(double(gap.from) * 1000.0), plot.top()),
+                          QPointF(xOf(double(gap.to) * 1000.0), plot.bottom()));
         painter->fillRect(band, QBrush(QColor(128, 128, 128, 60), Qt::BDiagPattern));
         painter->fillRect(band, QColor(128, 128, 128, 40));
     }
+    // The lines, the first sensor's on top.
+    QPolygonF polyline;
+    for (int s = int(m_points.size()) - 1; s >= 0; --s) {
+        if (!m_lines[std::size_t(s)]->isVisible())
+            continue;
+        const QList<QPointF> &points = m_points[std::size_t(s)];
+        polyline.resize(points.size());
+        for (qsizetype i = 0; i < points.size(); ++i)
+            polyline[i] = QPointF(xOf(points[i].x()), yOf(points[i].y()));
+        painter->setPen(QPen(colourOf(s), 1));
+        painter->drawPolyline(polyline);
+    }
     // Flat runs: a bar in the sensor's colour along the bottom.
     for (const LogSeries::FlatRun &run : std::as_const(m_flatRuns)) {
-        if (run.sensor < int(m_lines.size()) && !m_lines[run.sensor]->isVisible())
+        if (run.sensor >= int(m_lines.size()) || !m_lines[std::size_t(run.sensor)]->isVisible())
             continue;
         const qreal y = plot.bottom() - 3 - 4 * run.sensor;
         painter->setPen(QPen(colourOf(run.sensor), 3));
-        painter->drawLine(QPointF(xOf(run.from), y), QPointF(xOf(run.to), y));
+        painter->drawLine(QPointF(xOf(double(run.from) * 1000.0), y), QPointF(xOf(double(run.to) * 1000.0), y));
     }
     if (m_hoverX >= plot.left() && m_hoverX <= plot.right()) {
         painter->setPen(QPen(QColor(0, 0, 0, 120), 1, Qt::DashLine));

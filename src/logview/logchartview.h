@@ -1,13 +1,14 @@
 #pragma once
 
+#include "axisticks.h"
 #include "logseries.h"
 
+#include <QCategoryAxis>
 #include <QChartView>
-#include <QDateTimeAxis>
 #include <QLineSeries>
 #include <QLocale>
-#include <QPointer>
 #include <QRubberBand>
+#include <QStringList>
 #include <QValueAxis>
 
 #include <vector>
@@ -18,7 +19,17 @@ namespace kestrin {
 // reduction of the visible range to the plot's width, so a million records
 // cost no more to draw than a screenful. Wheel and right-button rubber band
 // zoom in time, a left drag pans, Home (or resetView) shows everything.
-// Gaps are shaded, flat runs underlined in their sensor's colour.
+// Gaps are shaded, flat runs underlined in their sensor's colour. Both axes
+// tick at round values (AxisTicks).
+//
+// Qt Charts draws the axes, the grid and the legend; the lines themselves
+// are drawn here as plain polylines over the plot. A QLineSeries lays out
+// and strokes a hit-test shape of every point it holds, which took most of
+// a zoom frame on a year's log; the series stay, empty, for the legend.
+//
+// The lines, the ranges and the marks always follow the series: a series
+// that was cleared, or now holds a log of another width, leaves nothing of
+// the old one behind.
 class LogChartView final : public QChartView
 {
     Q_OBJECT
@@ -34,9 +45,20 @@ public:
     void setTimeRange(double fromMsecs, double toMsecs);
     double viewFrom() const { return m_from; }
     double viewTo() const { return m_to; }
+    int lineCount() const { return int(m_lines.size()); }
     int visibleLines() const;
-    QLineSeries *line(int sensor) const { return m_lines.at(sensor); }
+    // How many points the line of `sensor` is drawn through now.
+    int pointsShown(int sensor) const;
+    QLineSeries *line(int sensor) const { return m_lines.at(std::size_t(sensor)); }
     QString hoverTextAt(double msecs) const;
+    // Legend and readout names, by sensor ("1 Freezer 2"); "Sensor N" where
+    // none is given.
+    void setSensorNames(const QStringList &names);
+    QString sensorName(int sensor) const;
+    // What the axes show now, for whoever needs to read them.
+    QStringList timeLabels() const;
+    QString timeTitle() const { return m_timeTitle; }
+    const QValueAxis *valueAxis() const { return m_valueAxis; }
 
 Q_SIGNALS:
     void hovered(const QString &text);
@@ -51,16 +73,24 @@ protected:
     void drawForeground(QPainter *painter, const QRectF &rect) override;
 
 private:
-    void ensureLines();
+    // Makes one line per sensor of the series, none for an empty one.
+    void matchLines();
+    void removeLines();
+    void toggleLine(QLineSeries *line);
     void redraw();
+    void setTimeTicks();
     double msecsAt(qreal x) const;
 
     const LogSeries &m_series;
     QLocale m_locale;
     QChart *m_chart;
-    QDateTimeAxis *m_timeAxis;
+    QCategoryAxis *m_timeAxis;
     QValueAxis *m_valueAxis;
+    bool m_axesAdded = false;
     std::vector<QLineSeries *> m_lines;
+    std::vector<QList<QPointF>> m_points; // per sensor: msecs, °C
+    QStringList m_names;
+    QString m_timeTitle;
     double m_from = 0, m_to = 0;
     double m_previousLast = 0;
     QList<LogSeries::Gap> m_gaps;

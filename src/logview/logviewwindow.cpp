@@ -70,7 +70,7 @@ LogViewWindow::LogViewWindow(const QLocale &locale, QWidget *parent)
     rebuildRecent();
 
     m_hover->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_hover->setText(tr("Point at the chart to see the time and every value."));
+    resetHover();
     connect(m_chart, &LogChartView::hovered, m_hover, &QLabel::setText);
 
     m_figures->setHorizontalHeaderLabels(
@@ -113,9 +113,14 @@ LogViewWindow::~LogViewWindow()
 
 void LogViewWindow::closeLog()
 {
+    // The reader may be in the middle of a large file: it is told to stop
+    // and left to end on its own thread, and whatever it already sent is
+    // dropped by its load number, never merged into the next log.
+    ++m_load;
     if (m_follower) {
         m_follower->disconnect(this);
-        QMetaObject::invokeMethod(m_follower, &LogFollower::stop, Qt::BlockingQueuedConnection);
+        m_follower->requestStop();
+        QMetaObject::invokeMethod(m_follower, &LogFollower::stop);
         m_follower->deleteLater();
         m_follower = nullptr;
     }
@@ -132,6 +137,9 @@ void LogViewWindow::openLog(const QString &path)
     m_error.clear();
     m_loaded = false;
     m_chart->dataChanged(false);
+    resetHover();
+    refreshFigures();
+    refreshNotices();
     setWindowTitle(tr("%1 - Kestrin-3 Log Viewer").arg(QFileInfo(path).fileName()));
     statusBar()->showMessage(tr("Reading %1").arg(path));
     m_progress->setRange(0, 1000);
@@ -139,22 +147,45 @@ void LogViewWindow::openLog(const QString &path)
     m_progress->show();
     addRecent(QFileInfo(path).absoluteFilePath());
 
+    const quint64 load = m_load;
+    auto current = [this, load] { return load == m_load; };
     m_follower = new LogFollower(path, m_locale);
     m_follower->moveToThread(&m_thread);
-    connect(m_follower, &LogFollower::batchRead, this, &LogViewWindow::take);
-    connect(m_follower, &LogFollower::progress, this, [this](qint64 done, qint64 total) {
-        m_progress->setValue(total > 0 ? int(done * 1000 / total) : 1000);
+    connect(m_follower, &LogFollower::batchRead, this, [this, current](const LogBatchPtr &batch) {
+        if (current())
+            take(batch);
     });
-    connect(m_follower, &LogFollower::caughtUp, this, &LogViewWindow::caughtUp);
-    connect(m_follower, &LogFollower::restarted, this, &LogViewWindow::restarted);
-    connect(m_follower, &LogFollower::moreSkipped, this, [this](qint64 count) { m_moreSkipped = count; });
-    connect(m_follower, &LogFollower::failed, this, &LogViewWindow::failed);
+    connect(m_follower, &LogFollower::progress, this, [this, current](qint64 done, qint64 total) {
+        if (current())
+            m_progress->setValue(total > 0 ? int(done * 1000 / total) : 1000);
+    });
+    connect(m_follower, &LogFollower::caughtUp, this, [this, current](qint64 records) {
+        if (current())
+            caughtUp(records);
+    });
+    connect(m_follower, &LogFollower::restarted, this, [this, current] {
+        if (current())
+            restarted();
+    });
+    connect(m_follower, &LogFollower::moreSkipped, this, [this, current](qint64 count) {
+        if (current())
+            m_moreSkipped = count;
+    });
+    connect(m_follower, &LogFollower::failed, this, [this, current](const QString &reason) {
+        if (current())
+            failed(reason);
+    });
     QMetaObject::invokeMethod(m_follower, &LogFollower::start);
 }
 
 void LogViewWindow::take(const LogBatchPtr &batch)
 {
-    m_series.append(*batch);
+    // Room for the whole file at once, judged from the first piece: a
+    // year's log is then read without its columns moving.
+    if (m_series.size() == 0 && batch->size() > 0 && batch->fileOffset > 0 && batch->fileSize > batch->fileOffset)
+        m_series.reserve(qsizetype(double(batch->size()) * double(batch->fileSize) / double(batch->fileOffset) * 1.01) + 1024);
+    if (!m_series.append(*batch))
+        return; // another width: not this log's records
     for (const LogProblem &p : batch->problems) {
         if (m_skipped.size() < MaxSkippedShown)
             m_skipped.append(tr("Line %1 skipped: %2").arg(p.line).arg(p.reason));
@@ -187,9 +218,22 @@ void LogViewWindow::restarted()
     m_skipped.clear();
     m_moreSkipped = 0;
     m_noticeSignature.clear();
+    m_error.clear();
     m_loaded = false;
+    // The old log's lines, range, readout and figures go at once, not when
+    // the new one has been read.
+    m_chart->dataChanged(false);
+    resetHover();
+    refreshFigures();
+    refreshNotices();
+    m_progress->setValue(0);
     m_progress->show();
     statusBar()->showMessage(tr("%1 was truncated or replaced; reading it again").arg(m_path));
+}
+
+void LogViewWindow::resetHover()
+{
+    m_hover->setText(tr("Point at the chart to see the time and every value."));
 }
 
 void LogViewWindow::failed(const QString &reason)
@@ -229,7 +273,7 @@ void LogViewWindow::refreshFigures()
     };
     for (int s = 0; s < m_series.sensors(); ++s) {
         const LogSeries::SensorFigures f = m_series.figures(s);
-        cell(s, 0, tr("Sensor %1").arg(s + 1));
+        cell(s, 0, m_chart->sensorName(s));
         cell(s, 1, NumberFormat::displayText(f.minimum, m_locale));
         cell(s, 2, NumberFormat::displayText(f.maximum, m_locale));
         cell(s, 3, m_locale.toString(f.mean, 'f', 3));

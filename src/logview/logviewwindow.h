@@ -49,6 +49,7 @@ private:
     void restarted();
     void failed(const QString &reason);
     void refresh();
+    void resetHover();
     void showCount();
     void refreshFigures();
     void refreshNotices();
@@ -73,6 +74,7 @@ private:
     QString m_error;
     bool m_loaded = false;
     bool m_refreshPending = false;
+    quint64 m_load = 0; // which opening of a log the reader's signals belong to
 };
 
 } // namespace kestrin

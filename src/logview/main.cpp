@@ -6,9 +6,11 @@
 #include "logreader.h"
 #include "logseries.h"
 #include "logviewwindow.h"
+#include "outputfile.h"
 #include "reportcommand.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QFile>
 #include <QImage>
@@ -44,23 +46,17 @@ bool wants(int argc, char **argv, const char *option)
 
 int exportCsv(const QString &log, const QString &outPath, const QLocale &locale)
 {
-    QFile out;
-    if (outPath.isEmpty() || outPath == QLatin1String("-")) {
-        if (!out.open(stdout, QIODevice::WriteOnly)) {
-            printErr(QStringLiteral("kestrin-logview: cannot write to standard output"));
-            return 2;
-        }
-    } else {
-        out.setFileName(outPath);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            printErr(QStringLiteral("kestrin-logview: %1: %2").arg(outPath, out.errorString()));
-            return 2;
-        }
+    kestrin::OutputFile out(outPath);
+    auto error = out.open();
+    if (!error) {
+        error = kestrin::CsvWriter::exportLog(log, locale, out.device(), [&](const kestrin::LogProblem &p) {
+            printErr(QStringLiteral("%1: line %2 skipped: %3").arg(log).arg(p.line).arg(p.reason));
+        }, out.name());
+        if (error)
+            out.discard();
+        else
+            error = out.commit();
     }
-    const auto error = kestrin::CsvWriter::exportLog(log, locale, out, [&](const kestrin::LogProblem &p) {
-        printErr(QStringLiteral("%1: line %2 skipped: %3").arg(log).arg(p.line).arg(p.reason));
-    });
-    out.close();
     if (error) {
         printErr(QStringLiteral("kestrin-logview: %1").arg(*error));
         return 2;
@@ -94,8 +90,25 @@ int drawPng(const QString &log, const QString &outPath, QSize size, const QLocal
     QPainter painter(&image);
     view.render(&painter);
     painter.end();
-    if (!image.save(outPath, "PNG")) {
-        printErr(QStringLiteral("kestrin-logview: cannot write %1").arg(outPath));
+    // Encoded in memory and written in one go, so every failure of the
+    // write, the last flush included, is seen and named.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) {
+        printErr(QStringLiteral("kestrin-logview: cannot encode the picture"));
+        return 2;
+    }
+    kestrin::OutputFile file(outPath);
+    auto error = file.open();
+    if (!error && file.device().write(png) != png.size()) {
+        error = QStringLiteral("%1: %2").arg(file.name(), file.device().errorString());
+        file.discard();
+    } else if (!error) {
+        error = file.commit();
+    }
+    if (error) {
+        printErr(QStringLiteral("kestrin-logview: %1").arg(*error));
         return 2;
     }
     return 0;
