@@ -1,17 +1,13 @@
 #include "reportfile.h"
 
+#include "outputfile.h"
 #include "report.h"
 #include "reportpainter.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QFile>
-#include <QFileInfo>
 #include <QPdfWriter>
-#include <QSaveFile>
-
-#include <cstdio>
 
 namespace kestrin {
 
@@ -69,36 +65,15 @@ QByteArray ReportFile::pdf(const Report &report, const QLocale &locale, const QP
 
 std::optional<QString> ReportFile::save(const QString &path, const QByteArray &bytes)
 {
-    if (path.isEmpty() || path == u"-") {
-        QFile out;
-        if (!out.open(stdout, QIODevice::WriteOnly) || !writeAll(out, bytes) || !out.flush())
-            return QStringLiteral("standard output: %1").arg(out.errorString());
-        return std::nullopt;
+    OutputFile out(path);
+    if (auto error = out.open())
+        return error;
+    if (!writeAll(out.device(), bytes)) {
+        const QString reason = QStringLiteral("%1: %2").arg(out.name(), out.device().errorString());
+        out.discard();
+        return reason;
     }
-    // A device or a pipe is written to, never renamed over: a temporary file
-    // moved onto /dev/full would replace the device itself.
-    const QFileInfo target(path);
-    if (target.exists() && !target.isFile() && !target.isDir()) {
-        QFile out(path);
-        if (!out.open(QIODevice::WriteOnly) || !writeAll(out, bytes) || !out.flush())
-            return QStringLiteral("%1: %2").arg(path, out.errorString());
-        out.close();
-        if (out.error() != QFileDevice::NoError)
-            return QStringLiteral("%1: %2").arg(path, out.errorString());
-        return std::nullopt;
-    }
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return QStringLiteral("%1: %2").arg(path, out.errorString());
-    if (!writeAll(out, bytes) || !out.flush()) {
-        const QString reason = out.errorString();
-        out.cancelWriting();
-        out.commit();
-        return QStringLiteral("%1: %2").arg(path, reason);
-    }
-    if (!out.commit())
-        return QStringLiteral("%1: %2").arg(path, out.errorString());
-    return std::nullopt;
+    return out.commit();
 }
 
 } // namespace kestrin

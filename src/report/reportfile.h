@@ -17,9 +17,9 @@ class ReportFile final
 public:
     static QByteArray pdf(const Report &report, const QLocale &locale, const QPageSize &paper);
 
-    // Through a temporary file that is renamed when complete, so no partial
-    // report is ever left; straight into a device or a pipe; standard output
-    // for "-" or no path. The error carries the system's reason.
+    // As OutputFile writes: a regular file under a temporary name put in
+    // place when whole, a device or a pipe directly, standard output for "-"
+    // or no path. The error carries the system's reason.
     static std::optional<QString> save(const QString &path, const QByteArray &bytes);
 
     struct Digest
