@@ -1,5 +1,6 @@
 #include "reportchart.h"
 
+#include "axisticks.h"
 #include "reporttext.h"
 
 #include <QCoreApplication>
@@ -18,52 +19,6 @@ const QColor bandColour(0xdc, 0xef, 0xdc);
 const QColor limitColour(0x2c, 0x8a, 0x2c);
 const QColor gapColour(0xe4, 0xe4, 0xe4);
 const QColor gridColour(0xd0, 0xd0, 0xd0);
-
-// A step of 1, 2 or 5 times a power of ten that cuts `span` into at most
-// `most` parts.
-double roundStep(double span, int most)
-{
-    const double raw = span / most;
-    const double power = std::pow(10.0, std::floor(std::log10(raw)));
-    for (double m : {1.0, 2.0, 5.0, 10.0})
-        if (m * power >= raw)
-            return m * power;
-    return 10 * power;
-}
-
-struct TimeTick
-{
-    qint64 utc;
-    QString label;
-};
-
-// Every third wall hour within a day or two, whole days beyond that.
-QList<TimeTick> timeTicks(const ReportPeriod &rp, const ReportText &text, const QTimeZone &zone)
-{
-    QList<TimeTick> ticks;
-    const Period &p = rp.period;
-    const PeriodSplitter days(zone, Qt::Monday);
-    if (p.first.daysTo(p.last) < 2) {
-        for (QDate d = p.first; d <= p.last; d = d.addDays(1)) {
-            for (int h = 0; h < 24; h += 3) {
-                // A wall hour the clock skips has no tick.
-                const QDateTime when(d, QTime(h, 0), zone);
-                if (when.isValid() && when.time().hour() == h)
-                    ticks.append({when.toSecsSinceEpoch(), text.hoursAndMinutes(when.toSecsSinceEpoch(), when.offsetFromUtc())});
-            }
-        }
-        ticks.append({p.endUtc, text.hoursAndMinutes(p.endUtc, days.offsetAt(p.endUtc))});
-        return ticks;
-    }
-    const int every = p.first.daysTo(p.last) > 20 ? 5 : 1;
-    for (QDate d = p.first; d <= p.last.addDays(1); d = d.addDays(1)) {
-        if (every > 1 && d.day() % every != 1 && d != p.first)
-            continue;
-        ticks.append({days.startOfDay(d),
-                      text.locale().toString(d, every > 1 ? QStringLiteral("d MMM") : QStringLiteral("ddd d"))});
-    }
-    return ticks;
-}
 
 } // namespace
 
@@ -92,11 +47,11 @@ void ReportChart::paint(QPainter &painter, const QRectF &area, const Report &rep
         low = middle - 0.5;
         high = middle + 0.5;
     }
-    const double step = roundStep(high - low, 6);
-    low = std::floor(low / step) * step;
-    high = std::ceil(high / step) * step;
-
-    const int decimals = std::max(0, int(-std::floor(std::log10(step) + 1e-9)));
+    const AxisTicks::ValueScale scale = AxisTicks::values(low, high, 6);
+    low = scale.from;
+    high = scale.to;
+    const double step = scale.step;
+    const int decimals = scale.decimals;
     const double labelWidth = std::max(metrics.horizontalAdvance(text.number(low, decimals)),
                                        metrics.horizontalAdvance(text.number(high, decimals)))
         + 4 * unit;
@@ -135,10 +90,13 @@ void ReportChart::paint(QPainter &painter, const QRectF &area, const Report &rep
     painter.drawText(QPointF(area.left(), area.top() + metrics.ascent()), QStringLiteral("°C"));
     const QTimeZone zone(report.zone.toUtf8());
     double lastLabelEnd = -1e9;
-    for (const TimeTick &tick : timeTicks(rp, text, zone)) {
-        if (tick.utc < p.startUtc || tick.utc > p.endUtc)
+    const AxisTicks::TimeScale times =
+        AxisTicks::times(double(p.startUtc) * 1000, double(p.endUtc) * 1000, 8, text.locale(), zone);
+    for (const AxisTicks::TimeTick &tick : times.ticks) {
+        const double seconds = tick.msecs / 1000 - double(p.startUtc);
+        if (seconds < 0 || seconds > length)
             continue;
-        const double x = xAt(double(tick.utc - p.startUtc));
+        const double x = xAt(seconds);
         painter.setPen(QPen(gridColour, 0.5 * unit));
         painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
         const double width = metrics.horizontalAdvance(tick.label);

@@ -57,7 +57,7 @@ struct ReportPainter::Metrics
         line = QFontMetricsF(body, &device).height() * 1.25;
         smallLine = QFontMetricsF(small, &device).height() * 1.2;
         chart = std::min(page.height() * 0.32, page.width() * 0.5);
-        footer = 2 * smallLine + 4 * unit;
+        footer = 2 * smallLine + 8 * unit;
     }
 };
 
@@ -85,19 +85,18 @@ ReportPainter::Section ReportPainter::section(int period, int sensor) const
     auto row = [&](const QStringList &cells) { s.lines.append({Line::Row, cells, titles}); };
 
     figure(tr("Records"), m_text.count(f.records));
-    QString coverage = m_text.number(rp.coveragePercent, 2) + QStringLiteral(" %");
+    figure(tr("Coverage"), m_text.number(rp.coveragePercent, 2) + QStringLiteral(" %"));
+    // Why a period is not covered in full.
     if (!rp.gaps.isEmpty()) {
         qint64 missing = 0;
         for (const LogSeries::Gap &g : rp.gaps)
             missing += std::min(g.to, rp.period.endUtc) - std::max(g.from, rp.period.startUtc);
-        coverage += tr("; gaps: %1, without records for %2").arg(m_text.count(rp.gaps.size()), m_text.duration(missing));
+        figure(tr("Gaps"), tr("%1, without records for %2").arg(m_text.count(rp.gaps.size()), m_text.duration(missing)));
     }
-    // Why a period is not covered in full when no gap says it.
     if (m_report.firstRecord.utc > rp.period.startUtc && m_report.firstRecord.utc < rp.period.endUtc)
-        coverage += tr("; the log starts %1").arg(m_text.dateTime(m_report.firstRecord, usual));
+        figure(tr("The log starts"), m_text.dateTime(m_report.firstRecord, usual));
     if (m_report.lastRecord.utc >= rp.period.startUtc && m_report.lastRecord.utc < rp.period.endUtc - 1)
-        coverage += tr("; the log ends %1").arg(m_text.dateTime(m_report.lastRecord, usual));
-    figure(tr("Coverage"), coverage);
+        figure(tr("The log ends"), m_text.dateTime(m_report.lastRecord, usual));
     if (f.records == 0) {
         s.lines.append({Line::Warning, {tr("No records in this period.")}});
     } else {
@@ -294,7 +293,7 @@ void ReportPainter::paintPage(QPainter &painter, const Metrics &m, const Section
     }
 
     // Footer
-    y = area.bottom() - m.footer + 4 * m.unit;
+    y = area.bottom() - m.footer + 8 * m.unit;
     painter.setPen(QPen(Qt::black, 0.5 * m.unit));
     painter.drawLine(QPointF(area.left(), y - 2 * m.unit), QPointF(area.right(), y - 2 * m.unit));
     const ReportSource &source = m_report.source;
