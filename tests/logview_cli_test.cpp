@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,9 +29,11 @@ struct Run
     QByteArray out, err;
 };
 
-Run run(const QStringList &args, const QString &stdoutFile = {})
+Run run(const QStringList &args, const QString &stdoutFile = {}, const QProcessEnvironment &env = {})
 {
     QProcess p;
+    if (!env.isEmpty())
+        p.setProcessEnvironment(env);
     p.setProgram(QStringLiteral(KESTRIN_LOGVIEW));
     p.setArguments(args);
     if (!stdoutFile.isEmpty())
@@ -52,6 +55,8 @@ private Q_SLOTS:
     void failedWritesFail_data();
     void failedWritesFail();
     void failedExportKeepsTheOldFile();
+    void siteNames_data();
+    void siteNames();
 };
 
 void LogviewCliTest::failedWritesFail_data()
@@ -116,6 +121,75 @@ void LogviewCliTest::failedExportKeepsTheOldFile()
     QVERIFY(out.open(QIODevice::ReadOnly));
     QCOMPARE(out.readAll(), before);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+}
+
+void LogviewCliTest::siteNames_data()
+{
+    QTest::addColumn<QByteArray>("site");  // written to site.ini; empty: none
+    QTest::addColumn<bool>("viaXdg");      // found in $XDG_CONFIG_HOME, not named by --site
+    QTest::addColumn<bool>("names");       // --names
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QByteArray>("err");   // a part of standard error; empty: none at all
+    const QByteArray three = "[gateway]\nhost = 192.0.2.17\n[sensor.1]\nrom = 9C000000B4A89828\nname = Freezer 2\n"
+                             "[sensor.2]\nrom = 06000000A4EC7428\nname = Cold room, \"north\"\n"
+                             "[sensor.3]\nrom = B900000027CA8F28\n";
+    QTest::newRow("no site file") << QByteArray() << false << true << 0 << QByteArray("time,sensor1,sensor2,sensor3") << QByteArray();
+    QTest::newRow("names quoted, none where none is given")
+        << three << false << true << 0 << QByteArray("time,\"Freezer 2\",\"Cold room, \"\"north\"\"\",sensor3") << QByteArray();
+    QTest::newRow("found by the XDG rules") << three << true << true << 0
+                                            << QByteArray("time,\"Freezer 2\",\"Cold room, \"\"north\"\"\",sensor3") << QByteArray();
+    QTest::newRow("without --names the plain header") << three << false << false << 0
+                                                      << QByteArray("time,sensor1,sensor2,sensor3") << QByteArray();
+    QTest::newRow("a site of two sensors: shown, and said")
+        << QByteArray("[gateway]\nhost = 192.0.2.17\n[sensor.1]\nrom = 9C000000B4A89828\nname = Freezer 2\n"
+                      "[sensor.2]\nrom = 06000000A4EC7428\n")
+        << false << true << 0 << QByteArray("time,\"Freezer 2\",sensor2,sensor3")
+        << QByteArray("the site file names 2 sensors, but the records of");
+    QTest::newRow("a bad site file stops it")
+        << QByteArray("[gateway]\nhost = 192.0.2.17\n[sensor.1]\nrom = 9C000000B4A89828\nnmae = Freezer 2\n") << false
+        << true << 2 << QByteArray() << QByteArray("site.ini:5: ");
+}
+
+void LogviewCliTest::siteNames()
+{
+    QFETCH(QByteArray, site);
+    QFETCH(bool, viaXdg);
+    QFETCH(bool, names);
+    QFETCH(int, status);
+    QFETCH(QByteArray, header);
+    QFETCH(QByteArray, err);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("records.txt"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(log(4));
+    f.close();
+    // Nothing of this machine's own configuration may count.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_CONFIG_DIRS"), dir.filePath(QStringLiteral("etc")));
+    QStringList args{QStringLiteral("--csv"), path};
+    if (names)
+        args << QStringLiteral("--names");
+    if (!site.isEmpty()) {
+        const QString folder = viaXdg ? dir.filePath(QStringLiteral("config/Kestrin-3")) : dir.path();
+        QVERIFY(QDir().mkpath(folder));
+        QFile s(folder + QStringLiteral("/site.ini"));
+        QVERIFY(s.open(QIODevice::WriteOnly));
+        s.write(site);
+        s.close();
+        if (!viaXdg)
+            args << QStringLiteral("--site") << s.fileName();
+    }
+    const Run r = run(args, {}, env);
+    QCOMPARE(r.status, status);
+    if (!header.isEmpty())
+        QCOMPARE(r.out.left(r.out.indexOf('\r')), header);
+    if (err.isEmpty())
+        QCOMPARE(r.err, QByteArray());
+    else
+        QVERIFY2(r.err.contains(err), r.err.constData());
 }
 
 QTEST_GUILESS_MAIN(LogviewCliTest)

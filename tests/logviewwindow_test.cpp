@@ -5,6 +5,9 @@
 #include "logviewwindow.h"
 
 #include <QFile>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QTableWidget>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -57,6 +60,7 @@ private Q_SLOTS:
     void eachOpeningIsItsOwn_data();
     void eachOpeningIsItsOwn();
     void chartFollowsItsData();
+    void siteNamesInLegendAndTable();
 
 private:
     QTemporaryDir m_dir;
@@ -141,6 +145,29 @@ void LogViewWindowTest::chartFollowsItsData()
         QVERIFY(chart.pointsShown(s) > 0);
     QVERIFY(chart.valueAxis()->min() <= 20.0 && chart.valueAxis()->max() >= 29.0);
     QVERIFY(chart.valueAxis()->max() < 40.0);
+}
+
+void LogViewWindowTest::siteNamesInLegendAndTable()
+{
+    // Names for three of the four sensors: the fourth keeps its number.
+    LogViewWindow window(QLocale::system());
+    window.setSensorNames({u"1 Freezer 2"_qs, u"2 Cold room"_qs, QString(), u"4 Lab bench"_qs}, 4);
+    window.show();
+    QSignalSpy shown(&window, &LogViewWindow::chartShown);
+    window.openLog(m_dir.filePath(QStringLiteral("small.txt")));
+    QVERIFY(shown.wait(10000));
+    LogChartView *chart = window.chartView();
+    const QStringList expected{u"1 Freezer 2"_qs, u"2 Cold room"_qs, u"Sensor 3"_qs, u"4 Lab bench"_qs};
+    QStringList legend, table;
+    for (QLegendMarker *marker : chart->chart()->legend()->markers())
+        legend << marker->label();
+    QCOMPARE(legend, expected);
+    auto *figures = window.findChild<QTableWidget *>();
+    QVERIFY(figures);
+    for (int row = 0; row < figures->rowCount(); ++row)
+        table << figures->item(row, 0)->text();
+    QCOMPARE(table, expected);
+    QVERIFY(chart->hoverTextAt(chart->viewFrom()).contains(u"1 Freezer 2: "));
 }
 
 QTEST_MAIN(LogViewWindowTest)

@@ -35,8 +35,11 @@ if command -v ccache >/dev/null; then
 fi
 build=$work/build
 site=$work/lab-e2e.ini
+# As from a shell: a `make test SITE=...` around this test would hand its
+# variables down through MAKEFLAGS.
 configure() {
-    make -C "$source_dir" --no-print-directory configure BUILD="$build" BUILD_TYPE=Release CMAKE_ARGS="$cmake_args" "$@"
+    env -u MAKEFLAGS -u MFLAGS -u MAKELEVEL \
+        make -C "$source_dir" --no-print-directory configure BUILD="$build" BUILD_TYPE=Release CMAKE_ARGS="$cmake_args" "$@"
 }
 
 # Sensor n is served ${served[n-1]}, logged as ${printed[n-1]} (C.UTF-8).
@@ -106,6 +109,16 @@ while IFS= read -r line; do
 done <"${log:-/dev/null}"
 ((n >= 3)) || fail "only $n records"
 echo "$n records of 4 readings each, in the site's order"
+
+# The site build's viewer names the columns after the site file.
+viewer=$build/src/logview/kestrin-logview
+LC_ALL=C.UTF-8 "$viewer" --csv --names --site "$site" "${log:-/dev/null}" -o "$work/names.csv" 2>"$work/names.err" ||
+    { cat "$work/names.err" >&2; fail "kestrin-logview --csv --names"; }
+header=$(head -n1 "$work/names.csv" | tr -d '\r')
+[[ $header == 'time,"Freezer 2",sensor2,"Cold room #3",sensor4' ]] || fail "the CSV header is [$header]"
+row=$(sed -n 2p "$work/names.csv" | tr -d '\r')
+[[ ${row#*,} == "11.5,-12.25,30,4.0625" ]] || fail "the CSV's first row is [$row]"
+echo "kestrin-logview --csv --names: $header"
 
 # --- 3. the package ----------------------------------------------------------
 (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out") >"$work/cpack.out" 2>&1 ||

@@ -30,11 +30,19 @@ qint64 floorDiv(qint64 a, qint64 b)
 
 } // namespace
 
-QByteArray CsvWriter::header(int readings)
+QByteArray CsvWriter::header(int readings, const QStringList &names)
 {
     QByteArray out("time");
-    for (int i = 1; i <= readings; ++i)
-        out += ",sensor" + QByteArray::number(i);
+    for (int i = 1; i <= readings; ++i) {
+        const QString name = names.value(i - 1);
+        if (name.isEmpty()) {
+            out += ",sensor" + QByteArray::number(i);
+        } else {
+            QByteArray quoted = name.toUtf8();
+            quoted.replace('"', "\"\"");
+            out += ",\"" + quoted + '"';
+        }
+    }
     return out + "\r\n";
 }
 
@@ -138,7 +146,8 @@ void CsvWriter::appendRows(const LogBatch &batch, QByteArray &out)
 
 std::optional<QString> CsvWriter::exportLog(const QString &path, const QLocale &locale, QIODevice &out,
                                             const std::function<void(const LogProblem &)> &skipped,
-                                            const QString &outName)
+                                            const QString &outName, const QStringList &names,
+                                            const std::function<void(int readings)> &width)
 {
     // Problems before the first record are held back: when no record comes
     // at all, the one error says more than a line-by-line list.
@@ -152,8 +161,10 @@ std::optional<QString> CsvWriter::exportLog(const QString &path, const QLocale &
             return;
         text.clear();
         if (!wroteHeader && batch.readingsPerRecord > 0) {
-            text = header(batch.readingsPerRecord);
+            text = header(batch.readingsPerRecord, names);
             wroteHeader = true;
+            if (width)
+                width(batch.readingsPerRecord);
         }
         appendRows(batch, text);
         if (!sawRecord && batch.size() > 0) {

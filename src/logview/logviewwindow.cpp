@@ -78,6 +78,8 @@ LogViewWindow::LogViewWindow(const QLocale &locale, QWidget *parent)
     m_figures->verticalHeader()->setVisible(false);
     m_figures->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_figures->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // A site's sensor names are read whole.
+    m_figures->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     m_figures->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
 
     auto *top = new QWidget;
@@ -109,6 +111,15 @@ LogViewWindow::~LogViewWindow()
     closeLog();
     m_thread.quit();
     m_thread.wait();
+}
+
+void LogViewWindow::setSensorNames(const QStringList &labels, int siteSensors)
+{
+    m_siteSensors = siteSensors;
+    m_chart->setSensorNames(labels);
+    m_noticeSignature.clear();
+    refreshFigures();
+    refreshNotices();
 }
 
 void LogViewWindow::closeLog()
@@ -290,13 +301,20 @@ void LogViewWindow::refreshNotices()
     const QList<LogSeries::FlatRun> runs = m_series.flatRuns();
     // A followed log changes the list only now and then: rebuild it then.
     const qsizetype open = std::count_if(runs.begin(), runs.end(), [](const LogSeries::FlatRun &r) { return r.open; });
-    const QList<qint64> signature{gaps.size(), runs.size(), open, m_skipped.size(), m_moreSkipped, m_error.size(), m_loaded};
+    const QList<qint64> signature{gaps.size(), runs.size(), open, m_skipped.size(), m_moreSkipped, m_error.size(),
+                                  m_loaded, m_series.sensors()};
     if (signature == m_noticeSignature)
         return;
     m_noticeSignature = signature;
     m_notices->clear();
     if (!m_error.isEmpty())
         m_notices->addItem(m_error);
+    // Shown all the same: the names go by number as far as they reach.
+    if (m_siteSensors > 0 && m_series.sensors() > 0 && m_series.sensors() != m_siteSensors)
+        m_notices->addItem(tr("The site file names %1 sensors, but this log's records have %2 readings: "
+                              "the log is not from this site's build, or the site file changed.")
+                               .arg(m_siteSensors)
+                               .arg(m_series.sensors()));
     for (const LogSeries::Gap &g : gaps)
         m_notices->addItem(tr("Gap: no records from %1 to %2").arg(when(g.from), when(g.to)));
     for (const LogSeries::FlatRun &r : runs) {

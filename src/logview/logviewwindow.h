@@ -31,6 +31,9 @@ public:
     ~LogViewWindow() override;
 
     void openLog(const QString &path);
+    // The site file's labels by sensor ("1 Freezer 2"; empty where a sensor
+    // has no name) and how many sensors it has (0: no site file).
+    void setSensorNames(const QStringList &labels, int siteSensors);
     LogChartView *chartView() const { return m_chart; }
     const LogSeries &series() const { return m_series; }
 
@@ -74,6 +77,7 @@ private:
     QString m_error;
     bool m_loaded = false;
     bool m_refreshPending = false;
+    int m_siteSensors = 0;
     quint64 m_load = 0; // which opening of a log the reader's signals belong to
 };
 

@@ -7,13 +7,18 @@
 #include "logseries.h"
 #include "logviewwindow.h"
 #include "outputfile.h"
+#include "reportactions.h"
 #include "reportcommand.h"
+#include "sitelocator.h"
+#include "sitereader.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QCommandLineParser>
 #include <QFile>
 #include <QImage>
+#include <QMessageBox>
+#include <QProcessEnvironment>
 #include <QPainter>
 #include <QRegularExpression>
 
@@ -44,14 +49,49 @@ bool wants(int argc, char **argv, const char *option)
     return false;
 }
 
-int exportCsv(const QString &log, const QString &outPath, const QLocale &locale)
+// The site file named by --site, or found where the XDG rules say; none is
+// fine, a bad one is an error.
+struct Site
+{
+    std::optional<kestrin::SiteFile> file;
+    QString error;
+};
+
+Site readSite(const QString &named)
+{
+    const auto path = kestrin::SiteLocator::find(named, QProcessEnvironment::systemEnvironment());
+    if (!path)
+        return {};
+    auto result = kestrin::SiteReader::read(*path);
+    if (const auto *error = std::get_if<kestrin::SiteError>(&result))
+        return {std::nullopt, error->text()};
+    return {std::get<kestrin::SiteFile>(std::move(result)), QString()};
+}
+
+// Per sensor of the site, its label where it has a name ("1 Freezer 2"),
+// or its name alone for a CSV header; empty where it has none.
+QStringList siteNames(const std::optional<kestrin::SiteFile> &site, bool labels)
+{
+    QStringList names;
+    if (site)
+        for (const kestrin::SiteFile::Sensor &s : site->sensors)
+            names << (s.name.isEmpty() ? QString() : labels ? site->label(s.number) : s.name);
+    return names;
+}
+
+int exportCsv(const QString &log, const QString &outPath, const QLocale &locale, const QStringList &names,
+              int siteSensors)
 {
     kestrin::OutputFile out(outPath);
     auto error = out.open();
     if (!error) {
         error = kestrin::CsvWriter::exportLog(log, locale, out.device(), [&](const kestrin::LogProblem &p) {
             printErr(QStringLiteral("%1: line %2 skipped: %3").arg(log).arg(p.line).arg(p.reason));
-        }, out.name());
+        }, out.name(), names, [&](int readings) {
+            if (siteSensors > 0 && readings != siteSensors)
+                printErr(QStringLiteral("kestrin-logview: the site file names %1 sensors, but the records of %2 "
+                                        "have %3 readings").arg(siteSensors).arg(log).arg(readings));
+        });
         if (error)
             out.discard();
         else
@@ -64,7 +104,7 @@ int exportCsv(const QString &log, const QString &outPath, const QLocale &locale)
     return 0;
 }
 
-int drawPng(const QString &log, const QString &outPath, QSize size, const QLocale &locale)
+int drawPng(const QString &log, const QString &outPath, QSize size, const QLocale &locale, const QStringList &labels)
 {
     kestrin::LogSeries series;
     const auto result = kestrin::LogReader::readFile(log, locale, [&](const kestrin::LogBatch &batch) {
@@ -77,6 +117,7 @@ int drawPng(const QString &log, const QString &outPath, QSize size, const QLocal
         return 2;
     }
     kestrin::LogChartView view(series, locale);
+    view.setSensorNames(labels);
     view.resize(size);
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.show();
@@ -152,7 +193,14 @@ int main(int argc, char *argv[])
     const QCommandLineOption locale(QStringLiteral("locale"),
                                     QStringLiteral("The locale the log was written under (default: this one's), e.g. de_DE."),
                                     QStringLiteral("NAME"));
-    parser.addOptions({csv, out, pngOption, size, locale});
+    const QCommandLineOption siteOption(
+        QStringLiteral("site"),
+        QStringLiteral("The site file that names the sensors (default: $XDG_CONFIG_HOME/Kestrin-3/site.ini, then\n"
+                       "Kestrin-3/site.ini in each of $XDG_CONFIG_DIRS, /etc/xdg)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption names(QStringLiteral("names"),
+                                   QStringLiteral("Head the CSV's columns with the site file's sensor names."));
+    parser.addOptions({csv, out, pngOption, size, locale, siteOption, names});
     kestrin::addReportOptions(parser);
     parser.addPositionalArgument(QStringLiteral("LOG"), QStringLiteral("The log file."), QStringLiteral("[LOG]"));
 
@@ -176,15 +224,25 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
-    if (report)
-        return kestrin::runReport(parser, readLocale, parser.value(locale));
     const QStringList logs = parser.positionalArguments();
     if (logs.size() > 1 || ((parser.isSet(csv) || png) && logs.size() != 1)) {
         printErr(QStringLiteral("kestrin-logview: give one LOG\nTry kestrin-logview --help."));
         return 2;
     }
+    const Site site = readSite(parser.value(siteOption));
+    if (!site.error.isEmpty()) {
+        printErr(site.error);
+        // Someone who started the window from a menu sees no standard error.
+        if (!headless)
+            QMessageBox::critical(nullptr, QStringLiteral("Kestrin-3 Log Viewer"), site.error);
+        return 2;
+    }
+    if (report)
+        return kestrin::runReport(parser, readLocale, parser.value(locale), site.file);
+    const int siteSensors = site.file ? site.file->sensorCount() : 0;
     if (parser.isSet(csv))
-        return exportCsv(logs.first(), parser.value(out), readLocale);
+        return exportCsv(logs.first(), parser.value(out), readLocale,
+                         parser.isSet(names) ? siteNames(site.file, false) : QStringList(), siteSensors);
     if (png) {
         static const QRegularExpression wxh(QStringLiteral("^(\\d{2,5})x(\\d{2,5})$"));
         const auto m = wxh.match(parser.value(size));
@@ -193,10 +251,13 @@ int main(int argc, char *argv[])
             return 2;
         }
         return drawPng(logs.first(), parser.value(pngOption), QSize(m.captured(1).toInt(), m.captured(2).toInt()),
-                       readLocale);
+                       readLocale, siteNames(site.file, true));
     }
 
     kestrin::LogViewWindow window(readLocale);
+    window.setSensorNames(siteNames(site.file, true), siteSensors);
+    if (auto *reports = window.findChild<kestrin::ReportActions *>())
+        reports->setSite(site.file);
     window.show();
     if (!logs.isEmpty())
         window.openLog(logs.first());

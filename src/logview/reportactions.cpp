@@ -7,8 +7,6 @@
 #include "reportfile.h"
 #include "reportoptionsdialog.h"
 #include "reportpainter.h"
-#include "sitelocator.h"
-#include "sitereader.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,7 +17,6 @@
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QProcessEnvironment>
 #include <QProgressDialog>
 #include <QThread>
 
@@ -34,14 +31,12 @@ QDate localDate(const LogSeries &series, qsizetype i)
 
 } // namespace
 
-ReportActions::ReportActions(const LogSeries &series, const QLocale &locale, Source source, QWidget *window,
-                             const QString &sitePath)
+ReportActions::ReportActions(const LogSeries &series, const QLocale &locale, Source source, QWidget *window)
     : QObject(window)
     , m_series(series)
     , m_locale(locale)
     , m_source(std::move(source))
     , m_window(window)
-    , m_sitePath(sitePath)
 {
 }
 
@@ -64,16 +59,6 @@ std::unique_ptr<ReportOptionsDialog> ReportActions::options()
 
 std::optional<Report> ReportActions::prepare(const ReportOptionsDialog &options)
 {
-    std::optional<SiteFile> site;
-    if (const auto path = SiteLocator::find(m_sitePath, QProcessEnvironment::systemEnvironment())) {
-        auto read = SiteReader::read(*path);
-        if (const SiteError *error = std::get_if<SiteError>(&read)) {
-            QMessageBox::warning(m_window, tr("Report"), tr("The site file cannot be used:\n%1").arg(error->text()));
-            return std::nullopt;
-        }
-        site = std::get<SiteFile>(std::move(read));
-    }
-
     // A year of log takes seconds to hash: on a thread of its own, while
     // the window goes on following the log.
     const QString path = m_source.path();
@@ -96,7 +81,7 @@ std::optional<Report> ReportActions::prepare(const ReportOptionsDialog &options)
 
     const PeriodSplitter splitter(QTimeZone::systemTimeZone(), m_locale.firstDayOfWeek());
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    Report report = ReportBuilder(splitter).build(m_series, site, options.period(), options.from(), options.to());
+    Report report = ReportBuilder(splitter).build(m_series, m_site, options.period(), options.from(), options.to());
     QApplication::restoreOverrideCursor();
     report.source.fileName = QFileInfo(path).fileName();
     report.source.sha256 = digest.sha256;

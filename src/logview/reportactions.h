@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sitefile.h"
+
 #include <QLocale>
 #include <QObject>
 #include <QPageSize>
@@ -33,17 +35,17 @@ public:
         std::function<qint64()> linesSkipped;
     };
 
-    // `sitePath` empty: the site file is looked up as the XDG rules say.
-    ReportActions(const LogSeries &series, const QLocale &locale, Source source, QWidget *window,
-                  const QString &sitePath = {});
+    ReportActions(const LogSeries &series, const QLocale &locale, Source source, QWidget *window);
 
     void addTo(QMenu *menu);
+    // The site file the program found: names, ROM ids and limits.
+    void setSite(const std::optional<SiteFile> &site) { m_site = site; }
 
 private:
     void print();
     void exportReport();
-    // Asks what to report and works it out; nothing when the user cancels
-    // or the site file is wrong (said in a message box).
+    // Works out what the dialog asks for; nothing when the log cannot be
+    // read for its hash (said in a message box).
     std::optional<Report> prepare(const ReportOptionsDialog &options);
     // The options dialog for this log; nothing without records.
     std::unique_ptr<ReportOptionsDialog> options();
@@ -53,7 +55,7 @@ private:
     QLocale m_locale;
     Source m_source;
     QWidget *m_window;
-    QString m_sitePath;
+    std::optional<SiteFile> m_site;
 };
 
 } // namespace kestrin

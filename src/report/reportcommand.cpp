@@ -6,13 +6,10 @@
 #include "reportbuilder.h"
 #include "reportcsvwriter.h"
 #include "reportfile.h"
-#include "sitelocator.h"
-#include "sitereader.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 
 #include <cstdio>
@@ -51,10 +48,6 @@ void addReportOptions(QCommandLineParser &parser)
          QStringLiteral("DATE")},
         {QStringLiteral("to"), QStringLiteral("The report's last day, included (default: the log's last)."),
          QStringLiteral("DATE")},
-        {QStringLiteral("site"),
-         QStringLiteral("The site file with the sensors' names and limits (default: Kestrin-3/site.ini in "
-                        "$XDG_CONFIG_HOME, then in $XDG_CONFIG_DIRS)."),
-         QStringLiteral("FILE")},
     });
 }
 
@@ -96,11 +89,11 @@ std::variant<ReportRequest, QString> ReportRequest::fromOptions(const QCommandLi
         return QStringLiteral("give one LOG");
     request.log = logs.first();
     request.output = parser.value(QStringLiteral("output"));
-    request.site = parser.value(QStringLiteral("site"));
     return request;
 }
 
-int runReport(const QCommandLineParser &parser, const QLocale &locale, const QString &localeName)
+int runReport(const QCommandLineParser &parser, const QLocale &locale, const QString &localeName,
+              const std::optional<SiteFile> &site)
 {
     const auto parsed = ReportRequest::fromOptions(parser);
     if (const QString *error = std::get_if<QString>(&parsed)) {
@@ -108,15 +101,6 @@ int runReport(const QCommandLineParser &parser, const QLocale &locale, const QSt
         return 2;
     }
     const ReportRequest &request = std::get<ReportRequest>(parsed);
-    std::optional<SiteFile> site;
-    if (const auto path = SiteLocator::find(request.site, QProcessEnvironment::systemEnvironment())) {
-        auto read = SiteReader::read(*path, request.site.isEmpty() ? QString() : request.site);
-        if (const SiteError *error = std::get_if<SiteError>(&read)) {
-            printErr(error->text());
-            return 2;
-        }
-        site = std::get<SiteFile>(std::move(read));
-    }
 
     // The hash is worked out beside the reading, on a core of its own.
     std::future<ReportFile::Digest> digest;

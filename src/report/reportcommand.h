@@ -1,6 +1,7 @@
 #pragma once
 
 #include "periodsplitter.h"
+#include "sitefile.h"
 
 #include <QDate>
 #include <QLocale>
@@ -14,7 +15,8 @@ class QCommandLineParser;
 namespace kestrin {
 
 // kestrin-logview --report FORMAT [--period day|week|month] [--from DATE]
-// [--to DATE] LOG [-o OUT]: the options, what they ask for, and the run.
+// [--to DATE] [--site FILE] LOG [-o OUT]: the options, what they ask for,
+// and the run. --site is the viewer's own option.
 struct ReportRequest
 {
     enum class Format { Csv, Pdf };
@@ -23,7 +25,6 @@ struct ReportRequest
     PeriodKind period = PeriodKind::Day;
     std::optional<QDate> from, to;
     QString log, output; // output empty or "-": standard output
-    QString site;        // --site; empty: the XDG lookup
 
     // The request, or what is wrong with it.
     static std::variant<ReportRequest, QString> fromOptions(const QCommandLineParser &parser);
@@ -36,8 +37,10 @@ bool wantsReport(int argc, char **argv);
 
 // Reads the log, works out the report and writes it, all or nothing: the
 // file appears complete or not at all. `localeName` is what --locale gave
-// (empty: the environment's), for the paper size. Returns the exit status:
-// 0, or 2 with a message on stderr.
-int runReport(const QCommandLineParser &parser, const QLocale &locale, const QString &localeName);
+// (empty: the environment's), for the paper size; `site` the site file the
+// command line found, if any. Returns the exit status: 0, or 2 with a
+// message on stderr.
+int runReport(const QCommandLineParser &parser, const QLocale &locale, const QString &localeName,
+              const std::optional<SiteFile> &site);
 
 } // namespace kestrin
