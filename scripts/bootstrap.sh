@@ -14,6 +14,7 @@ packages=(
   qt6-charts-dev libqt6opengl6-dev time
   desktop-file-utils appstream man-db lintian librsvg2-bin dpkg-dev
   poppler-utils
+  qt6-base-private-dev dbus-daemon at-spi2-core python3-pyatspi
 )
 
 # The locales the tests run the program under (C.UTF-8 comes with libc).

@@ -1,10 +1,13 @@
 #include "frmabout.h"
 
+#include "accessibletree.h"
+
 #include "messagebox.h"
 #include "registry.h"
 #include "systemservices.h"
 #include "windowframe.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QMap>
@@ -162,6 +165,9 @@ private Q_SLOTS:
     void lookup();
     void getKeyValue_data();
     void getKeyValue();
+    void namesForAScreenReader_data();
+    void namesForAScreenReader();
+    void everyTabStopIsNamed();
 };
 
 void FrmAboutTest::layoutAtEachOpening_data()
@@ -459,6 +465,43 @@ void FrmAboutTest::getKeyValue()
     QCOMPARE(registry.badArguments, 0);
     QVERIFY(registry.open.isEmpty());
     QVERIFY(boxes.shown.isEmpty());
+}
+
+void FrmAboutTest::namesForAScreenReader_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("spoken");
+    QTest::newRow("dialog") << u"frmAbout"_qs << int(QAccessible::Dialog) << u"About Project1"_qs;
+    QTest::newRow("cmdOK") << u"cmdOK"_qs << int(QAccessible::Button) << u"OK"_qs;
+    // The access key's ampersand is not spoken.
+    QTest::newRow("cmdSysInfo") << u"cmdSysInfo"_qs << int(QAccessible::Button) << u"System Info..."_qs;
+    QTest::newRow("picIcon") << u"picIcon"_qs << int(QAccessible::Graphic) << u"Application icon"_qs;
+    QTest::newRow("lblTitle") << u"lblTitle"_qs << int(QAccessible::StaticText) << u"Kestrin-3"_qs;
+    QTest::newRow("lblVersion") << u"lblVersion"_qs << int(QAccessible::StaticText) << u"Version 1.0.0"_qs;
+}
+
+void FrmAboutTest::namesForAScreenReader()
+{
+    QFETCH(QString, name);
+    QFETCH(int, role);
+    QFETCH(QString, spoken);
+    frmAbout dlg(nullptr, boxes, registry, system, frames);
+    QObject *object = name == u"frmAbout"_qs ? &dlg : dlg.findChild<QObject *>(name);
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(object);
+    QVERIFY(iface);
+    QCOMPARE(int(iface->role()), role);
+    QCOMPARE(iface->text(QAccessible::Name), spoken);
+}
+
+// Every tab stop, the icon among them, has something to say.
+void FrmAboutTest::everyTabStopIsNamed()
+{
+    frmAbout dlg(nullptr, boxes, registry, system, frames);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    const QStringList unnamed = kestrin::testing::unnamedFocusable(&dlg);
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u"; "_qs)));
 }
 
 QTEST_MAIN(FrmAboutTest)

@@ -134,7 +134,7 @@ void FrmMainLoggingTest::recordsAppendAfterExistingContent()
     // The readings are the ones the window showed last: the final field is sensor 11.
     const QByteArray last = lines.constLast().split(',').constLast().trimmed();
     Q_UNUSED(last);
-    QVERIFY(lines.constLast().endsWith(QByteArray(" " + text(*window, "txtTemperature").toLatin1() + " \r")));
+    QTRY_VERIFY(lines.constLast().endsWith(QByteArray(" " + text(*window, "txtTemperature").toLatin1() + " \r")));
 }
 
 void FrmMainLoggingTest::cancelKeepsLoggingOff()
@@ -355,7 +355,7 @@ void FrmMainLoggingTest::servedReadingsAreLoggedExactly()
     m_fakes->dialog.answers = {path};
     button(*window, "btnFileWrite")->click();
     QVERIFY(window->cycle().runPass(11));
-    QCOMPARE(text(*window, "txtTemperature"), expected->shown);
+    QTRY_COMPARE(text(*window, "txtTemperature"), expected->shown);
 
     const QList<QByteArray> lines = records(path);
     QCOMPARE(lines.size(), 1);

@@ -102,6 +102,32 @@ start_wm() {
     sleep 0.5
 }
 
+# A session bus of the test's own with the AT-SPI bus on it, as a desktop
+# session has for its screen reader: Qt programs started afterwards publish
+# their accessibility tree there, and "${atspi[@]}" (tests/atspi_reader.py)
+# reads it. After start_xvfb: the AT-SPI bus also names itself on the display.
+start_accessibility() {
+    local python=/usr/bin/python3
+    [[ -x $python ]] || python=$(command -v python3) || { echo "SKIP: python3 is not installed" >&2; exit 77; }
+    command -v dbus-daemon >/dev/null || { echo "SKIP: dbus-daemon is not installed" >&2; exit 77; }
+    [[ -f /usr/share/dbus-1/services/org.a11y.Bus.service ]] ||
+        { echo "SKIP: at-spi2-core is not installed" >&2; exit 77; }
+    "$python" -c 'import pyatspi' 2>/dev/null || { echo "SKIP: python3-pyatspi is not installed" >&2; exit 77; }
+    # The AT-SPI bus puts its socket in the runtime directory: one of the
+    # test's own, not the desktop session's.
+    mkdir -m 700 "$work/runtime"
+    XDG_RUNTIME_DIR=$work/runtime dbus-daemon --session --nofork --print-address=3 3>"$work/session-bus" \
+        >"$work/dbus.out" 2>&1 &
+    pids+=($!)
+    wait_for 5 has_text "$work/session-bus" || { cat "$work/dbus.out" >&2; echo "no session bus" >&2; exit 1; }
+    DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/session-bus")
+    export DBUS_SESSION_BUS_ADDRESS QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+    atspi=("$python" "$(dirname "${BASH_SOURCE[0]}")/atspi_reader.py")
+    # Started before the program, which finds it already there.
+    "${atspi[@]}" bus >"$work/a11y-bus" 2>"$work/a11y-bus.err" ||
+        { cat "$work/a11y-bus.err" >&2; echo "the AT-SPI bus did not start" >&2; exit 1; }
+}
+
 # Starts the program with a home of its own, under the locale in
 # $program_locale (C.UTF-8 unless set); sets app_pid and main_window.
 # Now and then a connection to Xvfb is refused while it is still cleaning up

@@ -83,6 +83,8 @@ frmAbout::frmAbout(QWidget *owner, MessageBoxService &messageBox, Registry &regi
     picIcon->setGeometry(Twips::rect(this, 240, 240, 432, 432));
     // A picture box is a tab stop, between the buttons and the labels.
     picIcon->setFocusPolicy(Qt::TabFocus);
+    // A tab stop a screen reader would otherwise announce as a nameless image.
+    picIcon->setAccessibleName(QStringLiteral("Application icon"));
     picIcon->setAlignment(Qt::AlignCenter);
     picIcon->setPixmap(QPixmap(abouticon_xpm).scaled(picIcon->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 

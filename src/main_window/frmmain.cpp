@@ -8,6 +8,7 @@
 #include "twips.h"
 #include "webbrowser.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <optional>
 #include <vector>
 
 namespace kestrin {
@@ -51,6 +53,7 @@ frmMain::frmMain(MainWindowServices services, QWidget *parent)
     createToolBar();
     createStatusBar();
     setTabOrder();
+    nameControls();
     placeBars();
 
     // Client area at its design size, below the menu bar.
@@ -259,6 +262,39 @@ void frmMain::setTabOrder()
     }
 }
 
+// What a screen reader says for each control. A labelled field takes its
+// label's text as its name (and the label-for relation with it); the others
+// are named here. Nothing of this shows on the screen.
+void frmMain::nameControls()
+{
+    Label1->setBuddy(txtSensorNum);
+    Label2->setBuddy(txtTemperature);
+    Label3->setBuddy(txtRecNum);
+    txtSensorNum->setAccessibleDescription(QStringLiteral("The number of the sensor read last"));
+    txtTemperature->setAccessibleDescription(QStringLiteral("The last reading of that sensor, in degrees Celsius"));
+    txtRecNum->setAccessibleDescription(QStringLiteral("How many records have been written to the log file"));
+
+    txtFileName->setAccessibleName(QStringLiteral("Log file"));
+    txtFileName->setAccessibleDescription(QStringLiteral("The file the records are written to"));
+
+    // On Linux a combo box is called by its text whatever its name; the
+    // line edit inside it, which takes the focus, says what the text is.
+    for (QWidget *address : {static_cast<QWidget *>(cboAddress), static_cast<QWidget *>(cboAddress->lineEdit())}) {
+        address->setAccessibleName(QStringLiteral("Address"));
+        address->setAccessibleDescription(QStringLiteral("The gateway page of the sensor being read"));
+    }
+    cboAddress->view()->setAccessibleName(QStringLiteral("Addresses read"));
+
+    if (QWidget *page = brwWebBrowser->focusProxy()) {
+        page->setAccessibleName(QStringLiteral("Page"));
+        page->setAccessibleDescription(QStringLiteral("The gateway's page for the sensor read last"));
+    }
+
+    btnFileWrite->setAccessibleDescription(
+        QStringLiteral("Starts writing the readings to a log file of your choice, or stops writing them"));
+    btnStop->setAccessibleDescription(QStringLiteral("Closes the log file and ends the program"));
+}
+
 void frmMain::placeBars()
 {
     // Only the bars follow the client area's width; nothing else moves.
@@ -309,14 +345,21 @@ bool frmMain::event(QEvent *event)
     if (event->type() == QEvent::UpdateRequest) {
         const qint64 since = m_lastFrame.isValid() ? m_lastFrame.elapsed() : FrameIntervalMs;
         if (since < FrameIntervalMs) {
-            if (!m_frameTimer->isActive())
-                m_frameTimer->start(int(FrameIntervalMs - since));
+            armFrameTimer(FrameIntervalMs - since);
             return true;
         }
         m_lastFrame.start();
         ++m_framesPainted;
     }
     return QMainWindow::event(event);
+}
+
+void frmMain::armFrameTimer(qint64 ms)
+{
+    // One timer serves the frame and every held text: it runs to whichever
+    // is due first.
+    if (!m_frameTimer->isActive() || m_frameTimer->remainingTime() > ms)
+        m_frameTimer->start(int(ms));
 }
 
 void frmMain::requestFrame()
@@ -329,24 +372,30 @@ void frmMain::requestFrame()
 
 void frmMain::showPaced(PacedField field, const QString &text)
 {
-    PacedText &paced = m_paced[field];
-    paced.text = text;
-    const qint64 since = paced.lastShown.isValid() ? paced.lastShown.elapsed() : FrameIntervalMs;
-    if (since >= FrameIntervalMs) {
-        applyPaced(field);
-        return;
-    }
-    paced.pending = true;
-    if (!m_frameTimer->isActive())
-        m_frameTimer->start(int(FrameIntervalMs - since));
+    m_paced[field].text = text;
+    m_paced[field].pending = true;
+    showPendingTexts();
 }
 
+// A field takes a new text at most once a frame interval, each by its own
+// clock: neither its layout nor anyone who follows its changes, such as a
+// screen reader, has to keep up with more than the screen can show. A text
+// held back goes in as soon as its field's interval is over.
 void frmMain::showPendingTexts()
 {
+    std::optional<qint64> nextDue;
     for (int field = 0; field < PacedFieldCount; ++field) {
-        if (m_paced[field].pending)
+        const PacedText &paced = m_paced[field];
+        if (!paced.pending)
+            continue;
+        const qint64 since = paced.lastShown.isValid() ? paced.lastShown.elapsed() : FrameIntervalMs;
+        if (since >= FrameIntervalMs)
             applyPaced(PacedField(field));
+        else
+            nextDue = std::min(nextDue.value_or(FrameIntervalMs), FrameIntervalMs - since);
     }
+    if (nextDue)
+        armFrameTimer(*nextDue);
 }
 
 void frmMain::applyPaced(PacedField field)

@@ -154,9 +154,11 @@ private:
     void createToolBar();
     void createStatusBar();
     void setTabOrder();
+    void nameControls();
     void placeBars();
 
     void requestFrame();
+    void armFrameTimer(qint64 ms);
 
     // The texts the cycle changes with every read: the address, the sensor
     // number and the temperature.
@@ -200,9 +202,10 @@ private:
     qint64 m_framesPainted = 0;
 
     // Laying out a text is most of what showing a read costs. A field whose
-    // text changed less than a frame ago takes the newest text with the next
-    // frame instead, so against a fast gateway each frame still shows the
-    // state of the moment and no layout is spent on a text no one can see.
+    // text changed less than a frame interval ago takes the newest text once
+    // that interval is over instead, so against a fast gateway each frame
+    // still shows the state of the moment, no layout is spent on a text no
+    // one can see, and a screen reader hears at most 25 changes a second.
     struct PacedText
     {
         QString text;

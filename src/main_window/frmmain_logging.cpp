@@ -36,7 +36,8 @@ void frmMain::endProgram()
 
 void frmMain::endOfPass(const SensorTable &table, qint16 sensorCount)
 {
-    // A pass ends with the window showing its last read.
+    // The last read's texts, unless their fields changed less than a frame
+    // ago; those follow within the frame.
     showPendingTexts();
     if (m_loggingFlag != -1)
         return;

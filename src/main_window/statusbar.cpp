@@ -3,6 +3,7 @@
 #include "localeformats.h"
 #include "twips.h"
 
+#include <QAccessibleWidget>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
@@ -16,6 +17,18 @@ namespace {
 constexpr int designHeightTwips = 276;
 constexpr int panelMinimumTwips = 1440;
 constexpr int msecsPerMinute = 60 * 1000;
+
+// What each panel shows; its own name is the text it shows.
+const char *const panelDescriptions[StatusBar::panelCount] = {"Status", "Date", "Time"};
+
+// Screen readers look for a status bar by its role, which Qt gives only to
+// QStatusBar; this plain widget would be a nameless filler.
+QAccessibleInterface *accessibleStatusBar(const QString &className, QObject *object)
+{
+    if (className != QLatin1String(StatusBar::staticMetaObject.className()) || !object->isWidgetType())
+        return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::StatusBar);
+}
 } // namespace
 
 StatusBar::StatusBar(Clock clock, QWidget *parent)
@@ -29,6 +42,13 @@ void StatusBar::init()
 {
     setObjectName(QStringLiteral("sbStatusBar"));
     setFocusPolicy(Qt::NoFocus);
+    // Once for the program: a factory stays installed.
+    static const bool roleKnown = [] {
+        QAccessible::installFactory(accessibleStatusBar);
+        return true;
+    }();
+    Q_UNUSED(roleKnown);
+    setAccessibleName(QStringLiteral("Status bar"));
 
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -41,6 +61,7 @@ void StatusBar::init()
         panel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         panel->setTextFormat(Qt::PlainText);
         panel->setMinimumWidth(Twips::x(this, panelMinimumTwips));
+        panel->setAccessibleDescription(QString::fromLatin1(panelDescriptions[i]));
         // The first panel springs; the other two keep the width their text needs.
         if (i == 0)
             panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);

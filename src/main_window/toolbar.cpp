@@ -42,6 +42,7 @@ ToolBar::ToolBar(const ToolbarIcons &images, QWidget *parent)
     : QToolBar(parent)
 {
     setObjectName(QStringLiteral("tbToolBar"));
+    setAccessibleName(QStringLiteral("Toolbar"));
     setMovable(false);
     setFloatable(false);
     setFocusPolicy(Qt::NoFocus);
