@@ -3,7 +3,7 @@
 # simulator as a separate process, so only the logger's own work is counted.
 set -euo pipefail
 build=${1:-build}
-only=${2:-}   # "logview" or "bridge": only the log viewer's or the bridge's figures
+only=${2:-}   # "logview", "bridge" or "report": only the log viewer's, the bridge's or the reports' figures
 bench="$build/bench/kestrin_bench"
 sim="$build/tools/gateway-sim/onewire-gateway-sim"
 port=${BENCH_PORT:-18031}
@@ -137,13 +137,42 @@ bridge_figures() {
   rm -rf "$work"
 }
 [[ $only == bridge ]] && { bridge_figures; exit 0; }
-[[ $only == logview ]] || logger_figures
+[[ -n $only ]] || logger_figures
 
-# The viewer on logs of 1,000,000 records (95 days at the real pace) and of
-# 4,000,000 (a year): export, the window's chart, zoom and pan, following.
 lvbench="$build/bench/logview_bench"
 viewer="$build/src/logview/kestrin-logview"
 export QT_QPA_PLATFORM=offscreen
+
+# kestrin-logview --report on a year of records, each run the whole program:
+# reading the log, the figures, the SHA-256 of the file, the pages.
+report_figures() {
+  echo "== reports: a log of 4,000,000 records at the real pace (a year)"
+  local log="$build/bench-report.log"
+  "$lvbench" make-log "$log" 4000000
+  ls -l "$log" | awk '{ printf "%d bytes\n", $5 }'
+  # Every sensor with limits its daily swing crosses: excursions to find and list.
+  local site="$build/bench-report-site.ini" n=0 rom
+  printf '[gateway]\nhost = 127.0.0.1:%s\n[bridge]\nsite = bench\n' "$port" >"$site"
+  for rom in 9C000000B4A89828 06000000A4EC7428 B900000027CA8F28 E6000000B4E6AC28 6E00000027CD1E28 \
+             40000000B491CF28 A1000000180B0528 47000000A4F3AD28 88000000B4A59328 EC00000027A23328 EE000000B4913B28; do
+    n=$((n + 1))
+    printf '[sensor.%d]\nrom = %s\nname = Fridge %d\nlow = %d\nhigh = %d\n' "$n" "$rom" "$n" $((16 + n / 3)) $((21 + n / 3)) >>"$site"
+  done
+  /usr/bin/time -f "--report csv --period day: %e s, peak resident %M KiB" \
+    "$viewer" --report csv --period day --site "$site" "$log" -o "$build/bench-report.csv"
+  echo "$(($(wc -l <"$build/bench-report.csv") - 1)) rows"
+  /usr/bin/time -f "--report pdf --period month, all 11 sensors: %e s, peak resident %M KiB" \
+    "$viewer" --report pdf --period month --site "$site" "$log" -o "$build/bench-report.pdf"
+  command -v pdfinfo >/dev/null && pdfinfo "$build/bench-report.pdf" | awk '/^Pages:/ { print $2 " pages" }'
+  rm -f "$log" "$site" "$build/bench-report.csv" "$build/bench-report.pdf"
+}
+if [[ $only == report ]]; then
+  report_figures
+  exit 0
+fi
+
+# The viewer on logs of 1,000,000 records (95 days at the real pace) and of
+# 4,000,000 (a year): export, the window's chart, zoom and pan, following.
 viewer_figures() { # RECORDS
   local records=$1 biglog="$build/bench-logview-$1.log"
   echo "== log viewer: a log of $records records at the real pace"
@@ -167,3 +196,4 @@ viewer_figures() { # RECORDS
 viewer_figures 1000000
 viewer_figures 4000000
 [[ -n $only ]] || bridge_figures
+[[ -n $only ]] || report_figures
