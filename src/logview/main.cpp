@@ -178,7 +178,8 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Shows a Kestrin-3 log as a chart, follows it while the logger writes,\n"
-                       "and exports it as CSV or draws it into a PNG.\n\n")
+                       "exports it as CSV, draws it into a PNG, and makes the daily, weekly or\n"
+                       "monthly report of it (minimum, maximum, excursions, MKT) as CSV or PDF.\n\n")
         + QString::fromLatin1(timeNote));
     parser.addHelpOption();
     parser.addVersionOption();
