@@ -1,7 +1,7 @@
 # What `make install` and the Debian package put on a machine: the programs,
 # a menu entry, icons and AppStream metadata for each window program, the
-# manual pages, the README, the licence and an example site file, and the
-# site file of a build for a site.
+# manual pages, the README, the licence and an example site file, the site
+# file of a build for a site, and the bridge's systemd user unit.
 #
 # Included at the end of the top-level CMakeLists.txt, after every
 # add_subdirectory: whether the log viewer is installed depends on whether its
@@ -46,6 +46,12 @@ if(TARGET kestrin-logview)
 else()
     message(STATUS "kestrin-logview is not part of this build: its menu entry, icons, metadata and manual page are not installed")
 endif()
+
+# The bridge runs unattended: a systemd user unit, found by systemd under
+# both /usr/lib/systemd/user and /usr/local/lib/systemd/user.
+install(TARGETS kestrin-bridge RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+list(APPEND kestrin_manpages kestrin-bridge.1)
+install(FILES ${kestrin_data_src}/systemd/kestrin-bridge.service DESTINATION lib/systemd/user)
 
 # --- menu entries, icons, AppStream metadata ---------------------------------
 foreach(window IN LISTS kestrin_windows)

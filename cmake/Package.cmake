@@ -26,8 +26,10 @@ reading, and while logging is on appends one record per pass to a text file:
 the time stamp, then one temperature per sensor.
 
 The package holds the logger (kestrin-3), its log viewer (kestrin-logview)
-when it was built, and a simulator of the gateway (onewire-gateway-sim) for
-trying the logger without the hardware.
+when it was built, a simulator of the gateway (onewire-gateway-sim) for
+trying the logger without the hardware, and kestrin-bridge, which follows
+the log and raises alarms, serves Prometheus metrics and publishes to an
+MQTT broker with Home Assistant discovery (a systemd user unit runs it).
 
 The gateway's host and the sensors are fixed when the package is built.
 ${kestrin_built_for}")

@@ -13,11 +13,15 @@ packages=(
   locales tzdata openbox
   qt6-charts-dev libqt6opengl6-dev time
   desktop-file-utils appstream man-db lintian librsvg2-bin dpkg-dev
+  poppler-utils
   qt6-base-private-dev dbus-daemon at-spi2-core python3-pyatspi
+  qt6-httpserver-dev qt6-websockets-dev libmosquitto-dev
+  mosquitto mosquitto-clients prometheus dunst dbus curl
 )
 
 # The locales the tests run the program under (C.UTF-8 comes with libc).
-test_locales=(en_US en_GB de_DE fr_FR ja_JP ar_EG)
+# en_CA and es_MX print on Letter, which the report tests check.
+test_locales=(en_US en_GB de_DE fr_FR ja_JP ar_EG en_CA es_MX)
 
 sudo=""
 if [[ $(id -u) -ne 0 ]]; then

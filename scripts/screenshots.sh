@@ -4,6 +4,7 @@
 #   docs/main-window.png  kestrin-3 against the simulator, logging on
 #   docs/logview.png      kestrin-logview on a week of records written by
 #                         the logger's own record code
+#   docs/report.png       a page of the PDF report of a day of that week
 # Usage: screenshots.sh BUILD_DIR
 set -u
 build=${1:-build}
@@ -22,7 +23,7 @@ gui_program_args "$app" "$sim" "${port:-8031}"
 # In its own network, the script runs again with the same build folder.
 gui_args=("$build")
 gui_enter_namespaces -n
-gui_init import convert
+gui_init import convert pdftoppm
 
 # A window with its frame, as a desktop shows it.
 shoot() {
@@ -67,4 +68,25 @@ sleep 1
 xdotool mousemove --window "$viewer_window" 520 260
 sleep 0.8
 shoot "$viewer_window" "$root/docs/logview.png"
+
+# The report's page for the second sensor, which leaves its range.
+cat >"$work/site.ini" <<'SITE'
+[gateway]
+host = 192.0.2.17
+[bridge]
+site = lab-a
+[sensor.1]
+rom = 9C000000B4A89828
+name = Freezer 2
+[sensor.2]
+rom = 06000000A4EC7428
+name = Server room
+low = 17
+high = 20.5
+SITE
+QT_QPA_PLATFORM=offscreen "$viewer" --report pdf --site "$work/site.ini" --from 2026-01-07 --to 2026-01-07 \
+    "$week" -o "$work/report.pdf" 2>/dev/null || { echo "screenshots: no report" >&2; exit 1; }
+pdftoppm -png -r 70 -f 2 -l 2 -singlefile "$work/report.pdf" "$work/report"
+cp "$work/report.png" "$root/docs/report.png"
+echo "screenshots: $root/docs/report.png"
 ((failures == 0))

@@ -42,7 +42,7 @@ for name in Section Priority Maintainer Description; do
 done
 depends=$(field Depends)
 echo "Depends: $depends"
-for library in libqt6widgets6 libcurl4 libgumbo1 libcpp-httplib; do
+for library in libqt6widgets6 libcurl4 libgumbo1 libcpp-httplib libmosquitto1 libqt6httpserver6 libqt6dbus6; do
     [[ $depends == *"$library"* ]] || fail "Depends does not name $library"
 done
 

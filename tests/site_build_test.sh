@@ -82,7 +82,7 @@ grep -qxF "$expected" "$work/bad.out" || { fail "configure did not say: $expecte
 # --- 2. the site build against the simulator ---------------------------------
 write_site "${rom_ids[0]}"
 configure SITE="$site" >"$work/configure.out" 2>&1 || { cat "$work/configure.out" >&2; echo "configure failed" >&2; exit 1; }
-cmake --build "$build" --target kestrin-3 onewire-gateway-sim kestrin-logview kestrin_install_data \
+cmake --build "$build" --target kestrin-3 onewire-gateway-sim kestrin-logview kestrin-bridge kestrin_install_data \
     >"$work/build.out" 2>&1 || { tail -n 40 "$work/build.out" >&2; echo "the build failed" >&2; exit 1; }
 
 app=$build/src/app/kestrin-3

@@ -15,7 +15,7 @@ class SensorTable final
 {
 public:
     static constexpr qint16 SlotCount = 14;
-    static constexpr qint16 DefaultSensorCount = 11;
+    static constexpr qint16 DefaultSensorCount = 11; // BuiltInTable::SensorCount
 
     SensorTable();
 

@@ -3,6 +3,7 @@
 #include "linelegend.h"
 #include "logchartview.h"
 #include "logfollower.h"
+#include "reportactions.h"
 #include "numberformat.h"
 #include "localeformats.h"
 
@@ -56,6 +57,10 @@ LogViewWindow::LogViewWindow(const QLocale &locale, QWidget *parent)
     QMenu *file = menuBar()->addMenu(tr("&File"));
     file->addAction(tr("&Open..."), QKeySequence::Open, this, &LogViewWindow::chooseLog);
     m_recent = file->addMenu(tr("Open &Recent"));
+    file->addSeparator();
+    const ReportActions::Source source{[this] { return m_path; },
+                                       [this] { return qint64(m_skipped.size()) + m_moreSkipped; }};
+    (new ReportActions(m_series, m_locale, source, this))->addTo(file);
     file->addSeparator();
     file->addAction(tr("E&xit"), QKeySequence::Quit, this, &QWidget::close);
     QMenu *view = menuBar()->addMenu(tr("&View"));

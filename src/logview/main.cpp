@@ -7,6 +7,8 @@
 #include "logseries.h"
 #include "logviewwindow.h"
 #include "outputfile.h"
+#include "reportactions.h"
+#include "reportcommand.h"
 #include "sitelocator.h"
 #include "sitereader.h"
 
@@ -166,13 +168,14 @@ int drawPng(const QString &log, const QString &outPath, QSize size, const QLocal
 int main(int argc, char *argv[])
 {
     const bool png = wants(argc, argv, "--png");
-    const bool headless = png || wants(argc, argv, "--csv") || wants(argc, argv, "--help")
+    const bool report = kestrin::wantsReport(argc, argv);
+    const bool headless = png || report || wants(argc, argv, "--csv") || wants(argc, argv, "--help")
         || wants(argc, argv, "-h") || wants(argc, argv, "--version") || wants(argc, argv, "-v");
     // Pictures are drawn without a display, for reports and scheduled jobs.
-    if (png)
+    if (png || report)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app;
-    if (headless && !png)
+    if (headless && !png && !report)
         app = std::make_unique<QCoreApplication>(argc, argv);
     else
         app = std::make_unique<QApplication>(argc, argv);
@@ -183,14 +186,15 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Shows a Kestrin-3 log as a chart, follows it while the logger writes,\n"
-                       "and exports it as CSV or draws it into a PNG.\n\n")
+                       "exports it as CSV, draws it into a PNG, and makes the daily, weekly or\n"
+                       "monthly report of it (minimum, maximum, excursions, MKT) as CSV or PDF.\n\n")
         + QString::fromLatin1(timeNote));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption csv(QStringLiteral("csv"),
                                  QStringLiteral("Write LOG as CSV (ISO 8601 times with UTC offset, \".\" decimals)."));
     const QCommandLineOption out(QStringList{QStringLiteral("o"), QStringLiteral("output")},
-                                 QStringLiteral("Write the CSV to FILE instead of standard output."), QStringLiteral("FILE"));
+                                 QStringLiteral("Write the CSV or the report to FILE instead of standard output."), QStringLiteral("FILE"));
     const QCommandLineOption pngOption(QStringLiteral("png"), QStringLiteral("Draw the chart of LOG into the PNG file OUT."),
                                        QStringLiteral("OUT"));
     const QCommandLineOption size(QStringLiteral("size"), QStringLiteral("Size of the PNG (default 1200x700)."),
@@ -206,6 +210,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption names(QStringLiteral("names"),
                                    QStringLiteral("Head the CSV's columns with the site file's sensor names."));
     parser.addOptions({csv, out, pngOption, size, locale, siteOption, names});
+    kestrin::addReportOptions(parser);
     parser.addPositionalArgument(QStringLiteral("LOG"), QStringLiteral("The log file."), QStringLiteral("[LOG]"));
 
     if (!parser.parse(QCoreApplication::arguments())) {
@@ -241,6 +246,8 @@ int main(int argc, char *argv[])
             QMessageBox::critical(nullptr, QStringLiteral("Kestrin-3 Log Viewer"), site.error);
         return 2;
     }
+    if (report)
+        return kestrin::runReport(parser, readLocale, parser.value(locale), site.file);
     const int siteSensors = site.file ? site.file->sensorCount() : 0;
     if (parser.isSet(csv))
         return exportCsv(logs.first(), parser.value(out), readLocale,
@@ -258,6 +265,8 @@ int main(int argc, char *argv[])
 
     kestrin::LogViewWindow window(readLocale);
     window.setSensorNames(siteNames(site.file, true), siteSensors);
+    if (auto *reports = window.findChild<kestrin::ReportActions *>())
+        reports->setSite(site.file);
     window.show();
     if (!logs.isEmpty())
         window.openLog(logs.first());

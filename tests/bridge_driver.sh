@@ -1,0 +1,75 @@
+# Shell functions for the tests that run kestrin-bridge against real
+# servers (mosquitto, prometheus, dunst) and real logs. Sourced after
+# gui_driver.sh, whose wait_for, fail and clean-up they share.
+
+# Checks the tools (exit 77 when one is missing) and makes the work folder.
+bridge_init() {
+    local tool
+    for tool in curl "$@"; do
+        command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed" >&2; exit 77; }
+    done
+    work=$(mktemp -d)
+    pids=()
+    failures=0
+    trap gui_cleanup EXIT
+}
+
+# A TCP port on 127.0.0.1 that nothing listens on right now.
+free_port() {
+    local p tries
+    for tries in $(seq 200); do
+        p=$((20000 + RANDOM % 40000))
+        if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null && [[ " ${taken_ports:-} " != *" $p "* ]]; then
+            taken_ports="${taken_ports:-} $p"
+            echo "$p"
+            return 0
+        fi
+    done
+    return 1
+}
+
+listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+
+# One record as kestrin-3 writes it under $LC_ALL: the local time stamp of
+# the epoch second $1, then each reading in print form.
+log_line() {
+    local when=$1 stamp line="" value digits sign
+    shift
+    case ${LC_ALL:-C.UTF-8} in
+        de_DE*) stamp=$(date -d "@$when" '+%d.%m.%Y %H:%M:%S') ;;
+        en_US*) stamp=$(date -d "@$when" '+%-m/%-d/%Y %-I:%M:%S %p') ;;
+        *) stamp=$(LC_TIME=C date -d "@$when" '+%-d %b %Y %H:%M:%S') ;;
+    esac
+    for value in "$@"; do
+        sign=" "
+        digits=$value
+        [[ $digits == -* ]] && { sign="-"; digits=${digits#-}; }
+        [[ $digits == 0.* ]] && digits=${digits#0}
+        [[ ${LC_ALL:-} == de_DE* ]] && digits=${digits/./,}
+        [[ -n $line ]] && line+=" , "
+        line+="$sign$digits "
+    done
+    printf '%s, %s\r\n' "$stamp" "$line"
+}
+
+# The value as the bridge publishes it: the logged digits with ".".
+published() { [[ $1 == -* ]] && echo "-${1#-}" || echo "$1"; }
+
+# Starts mosquitto on port $1 with the configuration $2 (log in $work/mosquitto.log).
+start_mosquitto() {
+    mosquitto -c "$2" >>"$work/mosquitto.log" 2>&1 &
+    mosquitto_pid=$!
+    pids+=("$mosquitto_pid")
+    wait_for 5 listening "$1" || { cat "$work/mosquitto.log" >&2; echo "mosquitto did not start" >&2; exit 1; }
+}
+
+# Starts the bridge with the arguments given; its stderr goes to $work/bridge.err.
+start_bridge() {
+    "$bridge" "$@" >"$work/bridge.out" 2>>"$work/bridge.err" &
+    bridge_pid=$!
+    pids+=("$bridge_pid")
+}
+
+has_line() { grep -qF -- "$2" "$1" 2>/dev/null; }
+metrics() { curl -s --max-time 2 "http://127.0.0.1:$1/metrics"; }
+metric_is() { metrics "$1" | grep -qxF -- "$2"; }
