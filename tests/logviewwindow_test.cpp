@@ -9,6 +9,8 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QTableWidget>
@@ -66,6 +68,7 @@ private Q_SLOTS:
     void chartFollowsItsData();
     void siteNamesInLegendAndTable();
     void keyboardReachesEverything();
+    void everyMenuCommandHasAnAccessKey();
 
 private:
     QTemporaryDir m_dir;
@@ -218,6 +221,43 @@ void LogViewWindowTest::keyboardReachesEverything()
     chart->setLineShown(1, true);
     QVERIFY(second->isChecked());
     QVERIFY(chart->pointsShown(1) > 0);
+}
+
+// Open Recent's files included (a path with an "&" too), each menu's keys
+// its own.
+void LogViewWindowTest::everyMenuCommandHasAnAccessKey()
+{
+    const QString odd = m_dir.filePath(QStringLiteral("fridge & freezer.txt"));
+    QVERIFY(QFile::copy(m_dir.filePath(QStringLiteral("small.txt")), odd));
+    LogViewWindow window(QLocale::system());
+    window.openLog(m_dir.filePath(QStringLiteral("small.txt")));
+    window.openLog(odd);
+    QStringList checked;
+    QList<QMenu *> menus;
+    for (QAction *action : window.menuBar()->actions())
+        if (action->menu())
+            menus << action->menu();
+    for (qsizetype m = 0; m < menus.size(); ++m) {
+        QSet<QChar> keys;
+        for (QAction *action : menus[m]->actions()) {
+            if (action->isSeparator())
+                continue;
+            if (action->menu())
+                menus << action->menu();
+            // "&&" is a plain "&"; the letter after a single "&" is the key.
+            QString text = action->text();
+            text.replace(QStringLiteral("&&"), QString());
+            const qsizetype at = text.indexOf(u'&');
+            QVERIFY2(at >= 0 && at + 1 < text.size(), qPrintable(u"no access key: "_qs + action->text()));
+            const QChar key = text.at(at + 1).toLower();
+            QVERIFY2(!keys.contains(key), qPrintable(u"two commands on %1 in %2"_qs.arg(key).arg(menus[m]->title())));
+            keys.insert(key);
+            checked << action->text();
+        }
+    }
+    // The newest first.
+    QVERIFY2(checked.contains(u"&1 "_qs + QString(odd).replace(u'&', QStringLiteral("&&"))), qPrintable(checked.join(u"; ")));
+    QVERIFY(checked.contains(u"&Reset View"_qs));
 }
 
 QTEST_MAIN(LogViewWindowTest)
