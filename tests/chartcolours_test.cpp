@@ -166,8 +166,8 @@ void ChartColoursTest::followsThePalette()
         for (qsizetype i = 0; i < lines.size(); ++i)
             for (qsizetype j = i + 1; j < lines.size(); ++j) {
                 const double d = distance(seenAs(lines[i], vision), seenAs(lines[j], vision));
-                QVERIFY2(d >= least, qPrintable(u"lines %1 and %2 (vision %3): ΔE %4"_qs.arg(i + 1).arg(j + 1)
-                                                    .arg(int(vision)).arg(d)));
+                QVERIFY2(d >= least, qPrintable(u"lines %1 and %2 (%3, %4; vision %5): ΔE %6"_qs.arg(i + 1).arg(j + 1)
+                                                    .arg(lines[i].name(), lines[j].name()).arg(int(vision)).arg(d)));
             }
     }
     QApplication::setPalette(before);

@@ -46,7 +46,7 @@ shoot() {
     local name=$1
     shift
     snap() {
-        import -window root "$work/shot.png" && { (($# == 0)) || "$@"; }
+        import -window root "$work/shot.png" && plot_colours >"$work/colours" && { (($# == 0)) || "$@"; }
     }
     wait_for 5 snap "$@"
     local status=$?
@@ -61,7 +61,8 @@ plot_colours() {
     convert "$work/shot.png" -crop "$((WIDTH * 80 / 100))x$((HEIGHT * 50 / 100))+$X+$((Y + 70))" -depth 8 txt:- |
         awk 'NR > 1 { ++n[tolower(substr($3, 2, 6))] } END { for (c in n) print c, n[c] }' | sort -k2,2nr
 }
-pixels_of() { plot_colours | awk -v c="$1" '$1 == c { print $2 }' | grep . || echo 0; }
+# Counted once a screenshot, in $work/colours.
+pixels_of() { awk -v c="$1" '$1 == c { print $2 }' "$work/colours" | grep . || echo 0; }
 # The tallest run of one colour in a single pixel column: the cursor's line.
 tallest_column() {
     eval "$(xdotool getwindowgeometry --shell "$viewer_window")"
@@ -126,7 +127,7 @@ BackgroundNormal=61,174,233
 ForegroundNormal=252,252,252
 INI
 XDG_CURRENT_DESKTOP=KDE KDE_SESSION_VERSION=5 start_viewer "$work/dark" "$log" || exit 1
-background() { plot_colours | head -n1 | cut -d' ' -f1; }
+background() { head -n1 "$work/colours" | cut -d' ' -f1; }
 dark_drawn() {
     local c
     [[ $(background) == 232629 ]] && all_drawn "${dark[@]}" || return 1

@@ -27,12 +27,16 @@ constexpr int ValueLabelHeight = 36;
 } // namespace
 
 LogChartView::LogChartView(const LogSeries &series, const QLocale &locale, QWidget *parent)
-    : QChartView(parent)
+    // Handed its chart at construction: a chart set later only releases
+    // the view's own first one, which then leaks.
+    : QChartView(new QChart, parent)
     , m_series(series)
     , m_locale(locale)
-    , m_chart(new QChart)
-    , m_timeAxis(new QCategoryAxis)
-    , m_valueAxis(new QValueAxis)
+    , m_chart(QChartView::chart())
+    // The chart's from the start, so that they go with it even when no
+    // line ever took them onto it.
+    , m_timeAxis(new QCategoryAxis(m_chart))
+    , m_valueAxis(new QValueAxis(m_chart))
 {
     m_chart->setLocale(locale);
     m_chart->setLocalizeNumbers(true);
@@ -41,7 +45,6 @@ LogChartView::LogChartView(const LogSeries &series, const QLocale &locale, QWidg
     m_valueAxis->setTickType(QValueAxis::TicksDynamic);
     m_valueAxis->setTickAnchor(0);
     m_valueAxis->setTitleText(tr("°C"));
-    setChart(m_chart);
     // The marks drawn over the plot move with it: when the axes' labels or
     // the legend change its size, all of it is drawn again, or marks of the
     // old place stay on the screen.
