@@ -38,12 +38,16 @@ constexpr int ValueLabelHeight = 36;
 } // namespace
 
 LogChartView::LogChartView(const LogSeries &series, const QLocale &locale, QWidget *parent)
-    : QChartView(parent)
+    // The view is handed its chart at once: a chart set later replaces the
+    // view's own default one, which the view then no longer deletes.
+    : QChartView(new QChart, parent)
     , m_series(series)
     , m_locale(locale)
-    , m_chart(new QChart)
-    , m_timeAxis(new QCategoryAxis)
-    , m_valueAxis(new QValueAxis)
+    , m_chart(chart())
+    // Owned by the chart from the start: axes of a log that never had a
+    // record are never added to it.
+    , m_timeAxis(new QCategoryAxis(m_chart))
+    , m_valueAxis(new QValueAxis(m_chart))
 {
     m_chart->setLocale(locale);
     m_chart->setLocalizeNumbers(true);
@@ -52,7 +56,6 @@ LogChartView::LogChartView(const LogSeries &series, const QLocale &locale, QWidg
     m_valueAxis->setTickType(QValueAxis::TicksDynamic);
     m_valueAxis->setTickAnchor(0);
     m_valueAxis->setTitleText(tr("°C"));
-    setChart(m_chart);
     // The marks drawn over the plot move with it: when the axes' labels or
     // the legend change its size, all of it is drawn again, or marks of the
     // old place stay on the screen.
