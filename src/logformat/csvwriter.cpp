@@ -17,15 +17,49 @@ namespace {
 constexpr qint64 UnixEpochJulianDay = 2440588;
 constexpr qsizetype LogLineParserMaxReadings = LogLineParser::MaxReadings;
 
-void twoDigits(int v, QByteArray &out)
+char *twoDigits(char *p, int v)
 {
-    out.append(char('0' + v / 10));
-    out.append(char('0' + v % 10));
+    *p++ = char('0' + v / 10);
+    *p++ = char('0' + v % 10);
+    return p;
 }
 
 qint64 floorDiv(qint64 a, qint64 b)
 {
     return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
+
+// "2026-12-08T" for the day `days` after 1970-01-01.
+char *dateText(char *p, qint64 days)
+{
+    const QDate d = QDate::fromJulianDay(days + UnixEpochJulianDay);
+    p = std::to_chars(p, p + 12, d.year()).ptr;
+    *p++ = '-';
+    p = twoDigits(p, d.month());
+    *p++ = '-';
+    p = twoDigits(p, d.day());
+    *p++ = 'T';
+    return p;
+}
+
+// "10:45:41"
+char *clockText(char *p, int seconds)
+{
+    p = twoDigits(p, seconds / 3600);
+    *p++ = ':';
+    p = twoDigits(p, seconds / 60 % 60);
+    *p++ = ':';
+    return twoDigits(p, seconds % 60);
+}
+
+// "+01:00"
+char *zoneText(char *p, int offset)
+{
+    const int off = std::abs(offset);
+    *p++ = offset < 0 ? '-' : '+';
+    p = twoDigits(p, off / 3600);
+    *p++ = ':';
+    return twoDigits(p, off / 60 % 60);
 }
 
 } // namespace
@@ -50,26 +84,11 @@ void CsvWriter::appendTime(qint64 utc, int offset, QByteArray &out)
 {
     const qint64 wall = utc + offset;
     const qint64 days = floorDiv(wall, 86400);
-    const int seconds = int(wall - days * 86400);
-    const QDate date = QDate::fromJulianDay(days + UnixEpochJulianDay);
-    char year[16];
-    const auto y = std::to_chars(year, year + sizeof year, date.year());
-    out.append(year, y.ptr - year);
-    out.append('-');
-    twoDigits(date.month(), out);
-    out.append('-');
-    twoDigits(date.day(), out);
-    out.append('T');
-    twoDigits(seconds / 3600, out);
-    out.append(':');
-    twoDigits(seconds / 60 % 60, out);
-    out.append(':');
-    twoDigits(seconds % 60, out);
-    out.append(offset < 0 ? '-' : '+');
-    const int off = std::abs(offset);
-    twoDigits(off / 3600, out);
-    out.append(':');
-    twoDigits(off / 60 % 60, out);
+    char text[40];
+    char *p = dateText(text, days);
+    p = clockText(p, int(wall - days * 86400));
+    p = zoneText(p, offset);
+    out.append(text, p - text);
 }
 
 void CsvWriter::appendReading(float value, QByteArray &out)
@@ -87,7 +106,7 @@ void CsvWriter::appendRows(const LogBatch &batch, QByteArray &out)
     constexpr qsizetype MaxRow = 32 + 16 * LogLineParserMaxReadings;
     qint64 day = std::numeric_limits<qint64>::min();
     int offsetShown = std::numeric_limits<int>::min();
-    char date[16], zone[8];
+    char date[24], zone[8];
     qsizetype dateLength = 0;
     for (qsizetype i = 0; i < batch.size(); ++i) {
         const qsizetype at = out.size();
@@ -98,39 +117,14 @@ void CsvWriter::appendRows(const LogBatch &batch, QByteArray &out)
         const qint64 days = floorDiv(wall, 86400);
         if (days != day) {
             day = days;
-            QByteArray text;
-            const QDate d = QDate::fromJulianDay(days + UnixEpochJulianDay);
-            char year[16];
-            const auto y = std::to_chars(year, year + sizeof year, d.year());
-            text.append(year, y.ptr - year);
-            text.append('-');
-            twoDigits(d.month(), text);
-            text.append('-');
-            twoDigits(d.day(), text);
-            text.append('T');
-            dateLength = std::min<qsizetype>(text.size(), sizeof date);
-            std::memcpy(date, text.constData(), std::size_t(dateLength));
+            dateLength = dateText(date, days) - date;
         }
         if (offset != offsetShown) {
             offsetShown = offset;
-            const int off = std::abs(offset);
-            zone[0] = offset < 0 ? '-' : '+';
-            zone[1] = char('0' + off / 3600 / 10);
-            zone[2] = char('0' + off / 3600 % 10);
-            zone[3] = ':';
-            zone[4] = char('0' + off / 60 % 60 / 10);
-            zone[5] = char('0' + off / 60 % 60 % 10);
+            zoneText(zone, offset);
         }
         std::memcpy(p, date, std::size_t(dateLength));
-        p += dateLength;
-        const int seconds = int(wall - days * 86400);
-        const int fields[3] = {seconds / 3600, seconds / 60 % 60, seconds % 60};
-        for (int f = 0; f < 3; ++f) {
-            if (f > 0)
-                *p++ = ':';
-            *p++ = char('0' + fields[f] / 10);
-            *p++ = char('0' + fields[f] % 10);
-        }
+        p = clockText(p + dateLength, int(wall - days * 86400));
         std::memcpy(p, zone, 6);
         p += 6;
         const float *v = batch.values.data() + i * n;

@@ -22,7 +22,7 @@ namespace {
 
 // Pieces the parallel reading works in: large enough that handing them
 // around costs nothing, small enough that a few in flight stay small.
-constexpr qsizetype PieceBytes = 4 * 1024 * 1024;
+constexpr qsizetype PieceBytes = 1024 * 1024;
 
 QString tooLong()
 {

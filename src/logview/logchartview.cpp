@@ -27,14 +27,14 @@ constexpr int ValueLabelHeight = 36;
 } // namespace
 
 LogChartView::LogChartView(const LogSeries &series, const QLocale &locale, QWidget *parent)
-    // Handed its chart at construction: a chart set later only releases
-    // the view's own first one, which then leaks.
+    // The view is handed its chart at once: a chart set later replaces the
+    // view's own default one, which the view then no longer deletes.
     : QChartView(new QChart, parent)
     , m_series(series)
     , m_locale(locale)
-    , m_chart(QChartView::chart())
-    // The chart's from the start, so that they go with it even when no
-    // line ever took them onto it.
+    , m_chart(chart())
+    // Owned by the chart from the start: axes of a log that never had a
+    // record are never added to it.
     , m_timeAxis(new QCategoryAxis(m_chart))
     , m_valueAxis(new QValueAxis(m_chart))
 {

@@ -117,7 +117,7 @@ ReportPainter::Section ReportPainter::section(int period, int sensor) const
         else
             range = tr("up to %1").arg(m_text.temperature(*limits.high, 1));
         figure(tr("Allowed range"), range);
-        figure(tr("Excursions"), tr("%1, %2 minutes out of range")
+        figure(tr("Excursions"), tr("%1 (%2 minutes out of range)")
                                      .arg(m_text.count(f.excursions), m_text.number(f.minutesOutOfRange, 2)));
     }
     figure(tr("Flat runs"), f.flatRuns.isEmpty() ? m_text.count(0)

@@ -4,9 +4,7 @@
 
 namespace kestrin {
 
-namespace {
-
-int hexValue(char c)
+int RomId::hexValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -16,8 +14,6 @@ int hexValue(char c)
         return c - 'A' + 10;
     return -1;
 }
-
-} // namespace
 
 RomId::Check RomId::check(std::string_view text)
 {

@@ -32,6 +32,8 @@ public:
 
     // Hex digits of either case.
     static Check check(std::string_view text);
+    // 0-15 for a hex digit of either case, -1 for anything else.
+    static int hexValue(char c);
 
     // The Dallas/Maxim 1-Wire CRC-8 (x^8 + x^5 + x^4 + 1, reflected, initial 0).
     static std::uint8_t crc8(const std::uint8_t *data, std::size_t length);

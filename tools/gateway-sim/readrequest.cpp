@@ -1,6 +1,7 @@
 #include "readrequest.h"
 
 #include "gatewaysimulator.h"
+#include "romid.h"
 
 #include <cctype>
 #include <optional>
@@ -114,13 +115,7 @@ ReadRequest ReadRequest::parse(std::string_view target)
 
 int hexDigitValue(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    return RomId::hexValue(c);
 }
 
 } // namespace kestrin::sim
