@@ -4,6 +4,7 @@
 #   docs/main-window.png  kestrin-3 against the simulator, logging on
 #   docs/logview.png      kestrin-logview on a week of records written by
 #                         the logger's own record code
+#   docs/logview-dark.png the same under a dark desktop theme
 #   docs/report.png       a page of the PDF report of a day of that week
 # Usage: screenshots.sh BUILD_DIR
 set -u
@@ -68,6 +69,36 @@ sleep 1
 xdotool mousemove --window "$viewer_window" 520 260
 sleep 0.8
 shoot "$viewer_window" "$root/docs/logview.png"
+kill "$viewer_pid" 2>/dev/null
+wait "$viewer_pid" 2>/dev/null
+
+# The same under a dark theme, handed over as Plasma's Breeze Dark hands
+# it to Qt programs.
+mkdir -p "$work/dark"
+cat >"$work/dark/kdeglobals" <<'INI'
+[Colors:View]
+BackgroundNormal=35,38,41
+ForegroundNormal=239,240,241
+[Colors:Window]
+BackgroundNormal=49,54,59
+ForegroundNormal=239,240,241
+[Colors:Button]
+BackgroundNormal=49,54,59
+ForegroundNormal=239,240,241
+[Colors:Selection]
+BackgroundNormal=61,174,233
+ForegroundNormal=252,252,252
+INI
+HOME=$work/dark XDG_CONFIG_HOME=$work/dark XDG_CURRENT_DESKTOP=KDE KDE_SESSION_VERSION=5 QT_QPA_PLATFORM=xcb \
+    "$viewer" "$week" >"$work/viewer.out" 2>&1 &
+pids+=($!)
+viewer_pid=$!
+wait_for 20 find_viewer || { echo "screenshots: no viewer window under the dark theme" >&2; cat "$work/viewer.out" >&2; exit 1; }
+xdotool windowsize --sync "$viewer_window" 1200 800 2>/dev/null
+sleep 1
+xdotool mousemove --window "$viewer_window" 520 260
+sleep 0.8
+shoot "$viewer_window" "$root/docs/logview-dark.png"
 
 # The report's page for the second sensor, which leaves its range.
 cat >"$work/site.ini" <<'SITE'
