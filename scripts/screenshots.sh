@@ -54,15 +54,7 @@ wait "$app_pid" 2>/dev/null
 
 week=$logs/week.txt
 QT_QPA_PLATFORM=offscreen "$lvbench" make-log "$week" 70000 >/dev/null 2>&1
-mkdir -p "$work/viewer"
-HOME=$work/viewer XDG_CONFIG_HOME=$work/viewer QT_QPA_PLATFORM=xcb "$viewer" "$week" >"$work/viewer.out" 2>&1 &
-pids+=($!)
-viewer_pid=$!
-find_viewer() {
-    viewer_window=$(xdotool search --onlyvisible --pid "$viewer_pid" --name 'records\) - Kestrin-3 Log Viewer' 2>/dev/null | head -n1)
-    [[ -n $viewer_window ]]
-}
-wait_for 20 find_viewer || { echo "screenshots: no viewer window" >&2; cat "$work/viewer.out" >&2; exit 1; }
+start_viewer "$work/viewer" "$week" || exit 1
 xdotool windowsize --sync "$viewer_window" 1200 800 2>/dev/null
 sleep 1
 # The readout under the pointer, as a user sees it.
@@ -74,26 +66,8 @@ wait "$viewer_pid" 2>/dev/null
 
 # The same under a dark theme, handed over as Plasma's Breeze Dark hands
 # it to Qt programs.
-mkdir -p "$work/dark"
-cat >"$work/dark/kdeglobals" <<'INI'
-[Colors:View]
-BackgroundNormal=35,38,41
-ForegroundNormal=239,240,241
-[Colors:Window]
-BackgroundNormal=49,54,59
-ForegroundNormal=239,240,241
-[Colors:Button]
-BackgroundNormal=49,54,59
-ForegroundNormal=239,240,241
-[Colors:Selection]
-BackgroundNormal=61,174,233
-ForegroundNormal=252,252,252
-INI
-HOME=$work/dark XDG_CONFIG_HOME=$work/dark XDG_CURRENT_DESKTOP=KDE KDE_SESSION_VERSION=5 QT_QPA_PLATFORM=xcb \
-    "$viewer" "$week" >"$work/viewer.out" 2>&1 &
-pids+=($!)
-viewer_pid=$!
-wait_for 20 find_viewer || { echo "screenshots: no viewer window under the dark theme" >&2; cat "$work/viewer.out" >&2; exit 1; }
+write_dark_theme "$work/dark/config"
+XDG_CURRENT_DESKTOP=KDE KDE_SESSION_VERSION=5 start_viewer "$work/dark" "$week" || exit 1
 xdotool windowsize --sync "$viewer_window" 1200 800 2>/dev/null
 sleep 1
 xdotool mousemove --window "$viewer_window" 520 260

@@ -269,3 +269,25 @@ start_viewer() {
     cat "$home/viewer.out" >&2
     return 1
 }
+
+# A dark desktop theme in the folder DIR, handed over as Plasma's Breeze
+# Dark hands it to Qt programs (kdeglobals); a program started with
+# XDG_CONFIG_HOME=DIR, XDG_CURRENT_DESKTOP=KDE and KDE_SESSION_VERSION=5
+# takes its palette.
+write_dark_theme() {
+    mkdir -p "$1"
+    cat >"$1/kdeglobals" <<'INI'
+[Colors:View]
+BackgroundNormal=35,38,41
+ForegroundNormal=239,240,241
+[Colors:Window]
+BackgroundNormal=49,54,59
+ForegroundNormal=239,240,241
+[Colors:Button]
+BackgroundNormal=49,54,59
+ForegroundNormal=239,240,241
+[Colors:Selection]
+BackgroundNormal=61,174,233
+ForegroundNormal=252,252,252
+INI
+}

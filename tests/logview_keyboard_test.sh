@@ -111,21 +111,7 @@ wait_for 5 says "$reset" || fail "View > Reset View by Alt+V, R: the description
 # The same log under a dark theme, as Plasma's Breeze Dark hands it over.
 kill "$viewer_pid"
 wait "$viewer_pid" 2>/dev/null
-mkdir -p "$work/dark/config"
-cat >"$work/dark/config/kdeglobals" <<'INI'
-[Colors:View]
-BackgroundNormal=35,38,41
-ForegroundNormal=239,240,241
-[Colors:Window]
-BackgroundNormal=49,54,59
-ForegroundNormal=239,240,241
-[Colors:Button]
-BackgroundNormal=49,54,59
-ForegroundNormal=239,240,241
-[Colors:Selection]
-BackgroundNormal=61,174,233
-ForegroundNormal=252,252,252
-INI
+write_dark_theme "$work/dark/config"
 XDG_CURRENT_DESKTOP=KDE KDE_SESSION_VERSION=5 start_viewer "$work/dark" "$log" || exit 1
 background() { head -n1 "$work/colours" | cut -d' ' -f1; }
 dark_drawn() {
