@@ -53,17 +53,7 @@ done
 echo "exports while logging: $(csv_rows "$previous" | wc -l) rows in the last one"
 
 # --- 2: the window follows the file --------------------------------------
-mkdir -p "$run/viewer"
-HOME=$run/viewer XDG_CONFIG_HOME=$run/viewer QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8 \
-    "$viewer" "$log" >"$work/viewer.out" 2>&1 &
-viewer_pid=$!
-pids+=("$viewer_pid")
-viewer_window=
-find_viewer() {
-    viewer_window=$(xdotool search --onlyvisible --pid "$viewer_pid" --name 'Kestrin-3 Log Viewer' 2>/dev/null | head -n1)
-    [[ -n $viewer_window ]]
-}
-wait_for 10 find_viewer || { fail "no viewer window"; cat "$work/viewer.out" >&2; exit 1; }
+start_viewer "$run/viewer" "$log" || exit 1
 shown_count() { xdotool getwindowname "$viewer_window" | sed -n 's/.*(\([0-9,]*\) records).*/\1/p' | tr -d ,; }
 for check in 1 2 3; do
     sleep 1
