@@ -79,7 +79,16 @@ xdotool windowactivate --sync "$dialog"
 # Alt+F: "Output file"; its name replaced, then Print.
 xdotool key alt+f ctrl+a
 xdotool type --delay 5 "$pdf"
-xdotool key Return
+# The file name's completer may still be showing a popup of the folder's
+# files (slow in a sanitizer build), and a Return then only closes it: the
+# key is given again while the dialog stays up.
+dialog_gone() { ! xdotool search --all --pid "$app_pid" --onlyvisible --name '^Print$' >/dev/null 2>&1; }
+for attempt in 1 2 3 4; do
+    sleep 1
+    xdotool key Return
+    wait_for 5 dialog_gone && break
+done
+dialog_gone || { fail "the print dialog stays open after Return"; finish; }
 printed() { [[ -s $pdf ]] && pdfinfo "$pdf" >/dev/null 2>&1; }
 # A sanitizer build on a busy machine takes its time over 22 pages.
 wait_for 120 printed || { fail "nothing printed to $pdf"; finish; }
