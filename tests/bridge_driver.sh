@@ -14,13 +14,23 @@ bridge_init() {
     trap gui_cleanup EXIT
 }
 
-# A TCP port on 127.0.0.1 that nothing listens on right now.
+# A TCP port on 127.0.0.1 that nothing listens on right now, and that no
+# client socket can take in the meantime: outside the kernel's range of
+# ephemeral ports, where other tests' connections get theirs. A port handed
+# out once is not handed out again in the same test (kept in a file: the
+# function runs in a subshell).
 free_port() {
-    local p tries
+    local p tries low high from to
+    read -r low high </proc/sys/net/ipv4/ip_local_port_range 2>/dev/null || { low=32768 high=60999; }
+    if ((low > 11024)); then
+        from=10000 to=$((low - 1))
+    else
+        from=$((high + 1)) to=65535
+    fi
     for tries in $(seq 200); do
-        p=$((20000 + RANDOM % 40000))
-        if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null && [[ " ${taken_ports:-} " != *" $p "* ]]; then
-            taken_ports="${taken_ports:-} $p"
+        p=$((from + (RANDOM * 32768 + RANDOM) % (to - from + 1)))
+        if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null && ! grep -qx "$p" "$work/ports" 2>/dev/null; then
+            echo "$p" >>"$work/ports"
             echo "$p"
             return 0
         fi
