@@ -2,17 +2,8 @@
 # servers (mosquitto, prometheus, dunst) and real logs. Sourced after
 # gui_driver.sh, whose wait_for, fail and clean-up they share.
 
-# Checks the tools (exit 77 when one is missing) and makes the work folder.
-bridge_init() {
-    local tool
-    for tool in curl "$@"; do
-        command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed" >&2; exit 77; }
-    done
-    work=$(mktemp -d)
-    pids=()
-    failures=0
-    trap gui_cleanup EXIT
-}
+# test_init with curl, which every bridge test scrapes with.
+bridge_init() { test_init curl "$@"; }
 
 # A TCP port on 127.0.0.1 that nothing listens on right now, and that no
 # client socket can take in the meantime: outside the kernel's range of

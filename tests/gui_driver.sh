@@ -35,11 +35,11 @@ gui_enter_namespaces() {
     fi
 }
 
-# Checks the tools (exit 77 when one is missing), makes the work directory
-# and the clean-up. Extra tool names may be given.
-gui_init() {
+# Checks the tools named (exit 77 when one is missing), makes the work
+# directory and the clean-up.
+test_init() {
     local tool
-    for tool in Xvfb xdotool "$@"; do
+    for tool in "$@"; do
         command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed" >&2; exit 77; }
     done
     work=$(mktemp -d)
@@ -47,6 +47,10 @@ gui_init() {
     failures=0
     trap gui_cleanup EXIT
 }
+
+# test_init for a test with an X server of its own; extra tool names may
+# be given.
+gui_init() { test_init Xvfb xdotool "$@"; }
 
 gui_cleanup() {
     local pid

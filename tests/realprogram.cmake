@@ -15,20 +15,26 @@ else()
     message(STATUS "real-program tests left out: the gateway host ${KESTRIN_BUILD_HOST} is not this machine")
 endif()
 
-# kestrin_add_program_test(NAME SCRIPT TIMEOUT [ENVIRONMENT...])
+# kestrin_add_program_test(NAME SCRIPT TIMEOUT [WITH TARGET] [ENVIRONMENT...])
+# WITH hands the script a further program of the build (the viewer, the
+# bridge) between the simulator and the port.
 function(kestrin_add_program_test name script timeout)
     if(NOT KESTRIN_REAL_PROGRAM_PORT)
         return()
     endif()
+    cmake_parse_arguments(PARSE_ARGV 3 arg "" "WITH" "")
+    set(programs $<TARGET_FILE:kestrin-3> $<TARGET_FILE:onewire-gateway-sim>)
+    if(arg_WITH)
+        list(APPEND programs $<TARGET_FILE:${arg_WITH}>)
+    endif()
     add_test(NAME ${name}
-        COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/${script}
-            $<TARGET_FILE:kestrin-3> $<TARGET_FILE:onewire-gateway-sim> ${KESTRIN_REAL_PROGRAM_PORT})
+        COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/${script} ${programs} ${KESTRIN_REAL_PROGRAM_PORT})
     set_tests_properties(${name} PROPERTIES
         RUN_SERIAL TRUE
         RESOURCE_LOCK port${KESTRIN_REAL_PROGRAM_PORT}
         SKIP_RETURN_CODE 77
         TIMEOUT ${timeout})
-    if(ARGN)
-        set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ARGN}")
+    if(arg_UNPARSED_ARGUMENTS)
+        set_tests_properties(${name} PROPERTIES ENVIRONMENT "${arg_UNPARSED_ARGUMENTS}")
     endif()
 endfunction()
