@@ -18,10 +18,19 @@ source "$(dirname "${BASH_SOURCE[0]}")/bridge_driver.sh"
 bridge_init Xvfb dbus-daemon dunst dunstctl import
 
 start_xvfb
-dbus-daemon --session --nofork --print-address=3 3>"$work/bus" >/dev/null 2>&1 &
+# The session bus where systemd's user manager puts it, $XDG_RUNTIME_DIR/bus.
+# The bridge is told nothing else: a user service need not have
+# DBUS_SESSION_BUS_ADDRESS, and the bus must be found all the same.
+export XDG_RUNTIME_DIR=$work/run
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+dbus-daemon --session --nofork --address="unix:path=$XDG_RUNTIME_DIR/bus" --print-address=3 3>"$work/bus" >/dev/null 2>&1 &
 pids+=($!)
 wait_for 5 has_text "$work/bus" || { fail "no session bus"; exit 1; }
-export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/bus")
+unset DBUS_SESSION_BUS_ADDRESS
+# dunst and dunstctl are told where it is.
+bus=$(head -n1 "$work/bus")
+dunst() { DBUS_SESSION_BUS_ADDRESS=$bus command dunst "$@"; }
+dunstctl() { DBUS_SESSION_BUS_ADDRESS=$bus command dunstctl "$@"; }
 mkdir -p "$work/home/.config/dunst"
 cat >"$work/home/.config/dunst/dunstrc" <<RC
 [global]

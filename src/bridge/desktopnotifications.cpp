@@ -1,14 +1,30 @@
 #include "desktopnotifications.h"
 
 #include <QDBusMessage>
+#include <QFileInfo>
 #include <QVariantMap>
 
 namespace kestrin {
 
+namespace {
+
+// A session bus to talk to: the one named in the environment, or the one
+// systemd's user manager keeps at $XDG_RUNTIME_DIR/bus, which a user service
+// may be started without being told of (D-Bus finds it there by itself).
+// With neither, none is asked for: D-Bus would try to start one for an X
+// display, on a server with no desktop to show a notification.
+bool hasSessionBus()
+{
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return true;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
+}
+
+} // namespace
+
 DesktopNotifications::DesktopNotifications()
-    : m_bus(qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")
-                ? QDBusConnection(QStringLiteral("none"))
-                : QDBusConnection::sessionBus())
+    : m_bus(hasSessionBus() ? QDBusConnection::sessionBus() : QDBusConnection(QStringLiteral("none")))
 {
 }
 

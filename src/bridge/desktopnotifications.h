@@ -7,7 +7,8 @@
 namespace kestrin {
 
 // org.freedesktop.Notifications on the session bus. Without a session bus
-// (a server, a system service) nothing is shown and nothing is said.
+// (a server, a system service) nothing is shown and nothing is said; a
+// user service finds the bus systemd keeps at $XDG_RUNTIME_DIR/bus.
 class DesktopNotifications final : public DesktopNotifier
 {
 public:
